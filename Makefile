@@ -1,0 +1,54 @@
+# Entry point: `make test` and `make run` need nothing else on a fresh Debian machine.
+SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
+JOBS ?= $(shell nproc)
+BUILD := build
+CMAKE_NATIVE := -DBRISALUNE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+CMAKE_TSAN := -DBRISALUNE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_MINGW := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: deps build native tsan mingw test test-native test-tsan test-wine bench clean
+
+deps:
+	@tools/deps.sh
+
+native: deps
+	@cmake -S . -B $(BUILD)/native $(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/native -j$(JOBS)
+
+tsan: deps
+	@cmake -S . -B $(BUILD)/tsan $(CMAKE_TSAN) >/dev/null
+	@cmake --build $(BUILD)/tsan -j$(JOBS) --target concurrency_tests
+
+mingw: deps
+	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
+	@cmake --build $(BUILD)/mingw -j$(JOBS)
+
+build: native tsan mingw
+
+# Runs every suite even when an earlier one fails, then prints each summary and fails if any did.
+test: build
+	@status=0; \
+	echo "== native tests (AddressSanitizer + UndefinedBehaviorSanitizer)"; \
+	(cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)) > $(BUILD)/native.log 2>&1 || status=1; \
+	echo "== concurrency tests (ThreadSanitizer)"; \
+	(cd $(BUILD)/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -L concurrency) > $(BUILD)/tsan.log 2>&1 || status=1; \
+	echo "== Windows tests (MinGW build under Wine)"; \
+	tools/wine-ctest.sh $(BUILD)/mingw > $(BUILD)/wine.log 2>&1 || status=1; \
+	for log in native tsan wine; do \
+	  echo; echo "---- $$log: $(BUILD)/$$log.log"; \
+	  if grep -q "tests failed" $(BUILD)/$$log.log && ! grep -q " 0 tests failed" $(BUILD)/$$log.log; then \
+	    sed -n '/The following tests FAILED/,$$p;/Failure\|ERROR\|WARNING: ThreadSanitizer/,+15p' $(BUILD)/$$log.log | head -120; \
+	  fi; \
+	  grep -E "tests passed|tests failed|No tests were found|Total Test time" $(BUILD)/$$log.log || tail -20 $(BUILD)/$$log.log; \
+	done; \
+	exit $$status
+
+bench: deps
+	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DBRISALUNE_BENCH=ON -DBRISALUNE_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/bench -j$(JOBS)
+	@for b in $(BUILD)/bench/bench/*_bench; do $$b; done
+
+clean:
+	rm -rf $(BUILD)/native $(BUILD)/tsan $(BUILD)/mingw $(BUILD)/bench

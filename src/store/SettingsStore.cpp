@@ -1,0 +1,96 @@
+#include "store/SettingsStore.h"
+
+#include <tinyxml.h>
+
+#include "app/Texts.h"
+#include "store/RunEntry.h"
+#include "store/XmlFile.h"
+
+namespace brisalune {
+
+std::string runEntryCommandLine(const std::string& programDirectory) {
+    // The entry is a Windows command line whatever platform builds it.
+    return programDirectory + "\\Brisalune.exe -s";
+}
+
+SettingsStore::SettingsStore(std::string unit, std::string timeval, std::string days,
+                             std::string startonboot)
+    : values{std::move(unit), std::move(timeval), std::move(days), std::move(startonboot)} {}
+
+void SettingsStore::attach(std::string programDirectory, RunEntryStore* runEntry) {
+    directory_ = std::move(programDirectory);
+    runEntry_ = runEntry;
+}
+
+void SettingsStore::Load() {
+    TiXmlDocument document;
+    if (!directory_.empty() &&
+        loadXmlFile(joinPath(directory_, "settings.xml"), document) == XmlLoad::Loaded) {
+        for (const TiXmlElement* element = document.RootElement()->FirstChildElement();
+             element != nullptr; element = element->NextSiblingElement()) {
+            const std::string name = element->ValueStr();
+            std::string* field = name == "unit"          ? &values.unit
+                                 : name == "timeval"     ? &values.timeval
+                                 : name == "days"        ? &values.days
+                                 : name == "startonboot" ? &values.startonboot
+                                                         : nullptr;
+            if (field == nullptr) {
+                continue;
+            }
+            // Whatever the attribute is called, the last one of the element wins.
+            for (const TiXmlAttribute* attribute = element->FirstAttribute(); attribute != nullptr;
+                 attribute = attribute->Next()) {
+                *field = attribute->ValueStr();
+            }
+        }
+    }
+    if (!IsRunEntryPresent()) {
+        values.startonboot = "0";
+    }
+}
+
+void SettingsStore::Save() {
+    TiXmlDocument document;
+    auto* root = new TiXmlElement("Settings");
+    document.LinkEndChild(root);
+    const std::pair<const char*, const std::string*> entries[] = {
+        {"unit", &values.unit},
+        {"timeval", &values.timeval},
+        {"days", &values.days},
+        {"startonboot", &values.startonboot},
+    };
+    for (const auto& [name, value] : entries) {
+        auto* element = new TiXmlElement(name);
+        element->SetAttribute(std::string(name) == "unit" ? "val" : name, *value);
+        root->LinkEndChild(element);
+    }
+    if (!directory_.empty()) {
+        saveXmlFile(document, joinPath(directory_, "settings.xml"));
+    }
+    if (values.startonboot == "1") {
+        if (!IsRunEntryPresent()) {
+            AddRunEntry();
+        }
+    } else if (IsRunEntryPresent()) {
+        RemoveRunEntry();
+    }
+}
+
+bool SettingsStore::IsRunEntryPresent() {
+    // Without a store to ask, the entry counts as present, as an unreadable registry key does.
+    return runEntry_ == nullptr || runEntry_->IsRunEntryPresent();
+}
+
+void SettingsStore::AddRunEntry() {
+    if (runEntry_ != nullptr) {
+        runEntry_->AddRunEntry(runEntryCommandLine(directory_));
+    }
+}
+
+void SettingsStore::RemoveRunEntry() {
+    if (runEntry_ != nullptr) {
+        runEntry_->RemoveRunEntry();
+    }
+}
+
+}  // namespace brisalune

@@ -1,0 +1,131 @@
+#include "TestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace brisalune::test {
+
+std::filesystem::path fsPath(const std::string& utf8) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+namespace {
+
+std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    const std::filesystem::path dir =
+        base / fsPath("brisalune-t\xC3\xA9st-" + std::to_string(stamp) + "-" +
+                      std::to_string(counter++));
+    std::filesystem::create_directories(dir);
+    path_ = utf8Of(dir);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(fsPath(path_), ignored);
+}
+
+std::string ScratchDir::file(const std::string& name) const {
+    return utf8Of(fsPath(path_) / fsPath(name));
+}
+
+bool exists(const std::string& path) { return std::filesystem::exists(fsPath(path)); }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(fsPath(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string readText(const std::string& path) {
+    std::string text = readFile(path);
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+bool FakeNotifier::post(int64_t threadId, std::unique_ptr<WeatherJob> record) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (refuse_) {
+        return false;
+    }
+    notes_.push_back({threadId, record->cityIndex, record->status});
+    return true;
+}
+
+std::vector<FakeNotifier::Note> FakeNotifier::notes() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return notes_;
+}
+
+void FakeNotifier::clear() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    notes_.clear();
+}
+
+void FakeNotifier::refuse(bool refuse) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    refuse_ = refuse;
+}
+
+void FakeTimer::setHours(int hours) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    calls_.push_back("setHours " + std::to_string(hours));
+}
+
+void FakeTimer::stop() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    calls_.push_back("stop");
+}
+
+std::vector<std::string> FakeTimer::calls() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return calls_;
+}
+
+ForecastDay makeDay(int low, int high, int sky, const std::string& text) {
+    ForecastDay day;
+    day.low = low;
+    day.high = high;
+    day.skycodeday = sky;
+    day.skytextday = text;
+    day.date = "2026-12-0" + std::to_string(sky % 10);
+    day.day = "Sunday";
+    day.shortday = "Sun";
+    day.precip = std::to_string(sky);
+    return day;
+}
+
+ForecastList makeDays(int count, int base) {
+    ForecastList days;
+    for (int i = 0; i < count; ++i) {
+        days.push_back(makeDay(base + i, base + 10 + i, (base + i) % 48));
+    }
+    return days;
+}
+
+}  // namespace brisalune::test

@@ -1,0 +1,30 @@
+# Sourced by the Makefile's recipes: a project-local Wine prefix, initialised once, and a
+# persistent wineserver so that every Wine process starts quickly. Its output is detached:
+# Wine services that inherit CTest's pipes would otherwise keep CTest waiting.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="$root/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+wine_loader=/usr/lib/wine/wine64
+[ -x "$wine_loader" ] || wine_loader=wine
+
+wine_prepare() {
+  if [ ! -f "$WINEPREFIX/.brisalune-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    "$wine_loader" wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.brisalune-ready"
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1 &
+  # Give the server a moment to own its socket before the first client.
+  for _ in $(seq 50); do
+    if "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1; then break; fi
+    sleep 0.1
+  done
+}
+
+wine_finish() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}
