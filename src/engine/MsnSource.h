@@ -1,0 +1,35 @@
+// The weather service: one city's forecast days, fetched by its location parameter and read
+// from the service's XML answer.
+#pragma once
+
+#include <string>
+
+#include "engine/Records.h"
+
+namespace brisalune {
+
+class RefreshLog;
+
+class MsnSource {
+public:
+    // The HTTP layer reports broken-off answers in this log.
+    explicit MsnSource(RefreshLog& log) : log_(log) {}
+
+    // Downloads and parses; an empty list when nothing usable arrived, which the engine reads
+    // as a failed download. Windows builds only.
+    ForecastList FetchForecast(const std::string& param);
+
+    // The days of an answer in document order: one per `forecast` element under the root's
+    // first child element. Empty when the text is not XML or has no such level.
+    static ForecastList ParseForecast(const std::string& text);
+
+    // The request for a location parameter, which is already in URL form and appended as it
+    // is. BRISALUNE_WEATHER_URL, when set, takes the place of the service's "http://<host>",
+    // so tests and the demo talk to a stand-in.
+    static std::string RequestUrl(const std::string& param);
+
+private:
+    RefreshLog& log_;
+};
+
+}  // namespace brisalune

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/HttpClient.h"
+#include "engine/HttpText.h"
+#include "engine/RefreshLog.h"
+
+namespace brisalune {
+namespace {
+
+TEST(AnswerLines, EveryLineEndsInCrLfAndACarriageReturnBeforeTheFeedStays) {
+    EXPECT_EQ(answerText(""), "");
+    EXPECT_EQ(answerText("one\ntwo\n"), "one\r\ntwo\r\n");
+    EXPECT_EQ(answerText("one\r\ntwo\r\n"), "one\r\r\ntwo\r\r\n");
+    EXPECT_EQ(answerText("one\ntwo"), "one\r\ntwo\r\n") << "a last line without a feed";
+    EXPECT_EQ(answerText("\n\n"), "\r\n\r\n") << "empty lines are lines";
+    EXPECT_EQ(answerText("a\rb\n"), "a\rb\r\n") << "a lone CR is part of the line";
+    EXPECT_EQ(answerText("tail\r"), "tail\r\r\n");
+    EXPECT_EQ(answerText(std::string("a\0b\n", 4)), std::string("a\0b\r\n", 5))
+        << "zero bytes do not end a line";
+    EXPECT_EQ(answerText("Montr\xC3\xA9"
+                         "al\n"),
+              "Montr\xC3\xA9"
+              "al\r\n");
+}
+
+TEST(AnswerLines, ABrokenOffAnswerKeepsOnlyItsWholeLines) {
+    AnswerLines lines;
+    lines.feed("first\nsec");
+    lines.feed("ond\nthi");
+    EXPECT_EQ(lines.abandon(), "first\r\nsecond\r\n");
+
+    AnswerLines nothing;
+    nothing.feed("no line feed yet");
+    EXPECT_EQ(nothing.abandon(), "");
+}
+
+TEST(AnswerLines, PiecesOfAnySizeGiveTheSameText) {
+    std::mt19937 random(20261206);
+    const std::string alphabet = "ab\r\n\n\xC3\xA9";
+    for (int round = 0; round < 500; ++round) {
+        std::string body;
+        const int length = std::uniform_int_distribution<int>(0, 300)(random);
+        for (int i = 0; i < length; ++i) {
+            body += alphabet[random() % alphabet.size()];
+        }
+        AnswerLines lines;
+        for (size_t at = 0; at < body.size();) {
+            const size_t piece = std::min<size_t>(body.size() - at, 1 + random() % 40);
+            lines.feed(std::string_view(body).substr(at, piece));
+            at += piece;
+        }
+        const std::string whole = answerText(body);
+        ASSERT_EQ(lines.finish(), whole) << "round " << round;
+        // Independent of the splitting: lines keep their bytes and every LF became CR LF.
+        std::string expected;
+        for (const char c : body) {
+            expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        if (!body.empty() && body.back() != '\n') {
+            expected += "\r\n";
+        }
+        ASSERT_EQ(whole, expected) << "round " << round;
+    }
+}
+
+TEST(FormEncoding, ReservedBytesAreEscapedAndTheSafeOnesKept) {
+    EXPECT_EQ(formEncode("AZaz09-_.*"), "AZaz09-_.*");
+    EXPECT_EQ(formEncode("a b"), "a+b");
+    EXPECT_EQ(formEncode("&=%+"), "%26%3D%25%2B");
+    EXPECT_EQ(formEncode("~/?#\t\n"), "%7E%2F%3F%23%09%0A");
+    EXPECT_EQ(formEncode("S\xC3\xA3o \xE6\x9D\xB1"), "S%C3%A3o+%E6%9D%B1") << "bytes of UTF-8";
+    EXPECT_EQ(formEncode(std::string("\0\x7F\xFF", 3)), "%00%7F%FF");
+    EXPECT_EQ(formEncode(""), "");
+}
+
+// Splits a body the way a form reader does, so a value survives only if its escaping is right.
+std::vector<std::pair<std::string, std::string>> decodeForm(const std::string& body) {
+    auto decode = [](const std::string& part) {
+        std::string text;
+        for (size_t i = 0; i < part.size(); ++i) {
+            if (part[i] == '+') {
+                text += ' ';
+            } else if (part[i] == '%' && i + 2 < part.size()) {
+                text += static_cast<char>(std::stoi(part.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                text += part[i];
+            }
+        }
+        return text;
+    };
+    std::vector<std::pair<std::string, std::string>> fields;
+    size_t at = 0;
+    while (at < body.size()) {
+        const size_t end = body.find('&', at);
+        const std::string pair = body.substr(at, end - at);
+        const size_t equals = pair.find('=');
+        fields.emplace_back(decode(pair.substr(0, equals)), decode(pair.substr(equals + 1)));
+        at = end == std::string::npos ? body.size() : end + 1;
+    }
+    return fields;
+}
+
+TEST(FormEncoding, AddFieldKeepsOrderAndEveryValueSurvivesTheSplit) {
+    RefreshLog log;
+    HttpClient empty(log);
+    EXPECT_EQ(empty.formBody(), "");
+
+    HttpClient client(log);
+    client.AddField("name", "Ann & Bob");
+    client.AddField("a=b", "50% off");
+    client.AddField("city",
+                    "Montr\xC3\xA9"
+                    "al");
+    EXPECT_EQ(client.formBody(), "name=Ann+%26+Bob&a%3Db=50%25+off&city=Montr%C3%A9al&");
+    const std::vector<std::pair<std::string, std::string>> expected = {{"name", "Ann & Bob"},
+                                                                       {"a=b", "50% off"},
+                                                                       {"city",
+                                                                        "Montr\xC3\xA9"
+                                                                        "al"}};
+    EXPECT_EQ(decodeForm(client.formBody()), expected);
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        HttpClient form(log);
+        std::vector<std::pair<std::string, std::string>> fields;
+        for (int f = 0; f < 4; ++f) {
+            std::string name = "f" + std::to_string(f);
+            std::string value;
+            for (int i = 0; i < 12; ++i) {
+                value += static_cast<char>(random() % 256);
+            }
+            form.AddField(name, value);
+            fields.emplace_back(name, value);
+        }
+        ASSERT_EQ(decodeForm(form.formBody()), fields) << "round " << round;
+    }
+    EXPECT_EQ(log.snapshot(), "");
+}
+
+}  // namespace
+}  // namespace brisalune
