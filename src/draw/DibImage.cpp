@@ -1,0 +1,394 @@
+#include "draw/DibImage.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "app/WideText.h"
+
+namespace brisalune {
+
+namespace {
+
+namespace gp = Gdiplus;
+namespace flat = Gdiplus::DllExports;
+
+struct GdipImageDeleter {
+    void operator()(gp::GpBitmap* bitmap) const { flat::GdipDisposeImage(bitmap); }
+};
+using GdipBitmapPtr = std::unique_ptr<gp::GpBitmap, GdipImageDeleter>;
+
+struct GdipGraphicsDeleter {
+    void operator()(gp::GpGraphics* graphics) const { flat::GdipDeleteGraphics(graphics); }
+};
+using GdipGraphicsPtr = std::unique_ptr<gp::GpGraphics, GdipGraphicsDeleter>;
+
+// A colour palette of up to 254 entries fits here; the full 256 of a GIF goes to the heap.
+constexpr size_t kStackPaletteBytes = 1024;
+
+}  // namespace
+
+// ---- GdiplusSession ------------------------------------------------------------------------
+
+GdiplusSession& GdiplusSession::instance() {
+    static GdiplusSession session;
+    return session;
+}
+
+void GdiplusSession::imageCreated() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    ++liveImages_;
+}
+
+void GdiplusSession::imageDestroyed() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (--liveImages_ == 0 && token_ != 0) {
+        gp::GdiplusShutdown(token_);
+        token_ = 0;
+    }
+}
+
+bool GdiplusSession::ensureStarted() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (token_ != 0) {
+        return true;
+    }
+    gp::GdiplusStartupInput input;  // version 1, no debug callback, nothing suppressed
+    ULONG_PTR token = 0;
+    if (gp::GdiplusStartup(&token, &input, nullptr) != gp::Ok) {
+        return false;
+    }
+    token_ = token;
+    return true;
+}
+
+bool GdiplusSession::isRunning() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return token_ != 0;
+}
+
+int GdiplusSession::liveImages() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return liveImages_;
+}
+
+// ---- DcCache -------------------------------------------------------------------------------
+
+DcCache& DcCache::instance() {
+    static DcCache cache;
+    return cache;
+}
+
+DcCache::~DcCache() {
+    for (void* volatile& slot : slots_) {
+        if (void* dc = InterlockedExchangePointer(&slot, nullptr)) {
+            DeleteDC(static_cast<HDC>(dc));
+        }
+    }
+}
+
+HDC DcCache::take() {
+    for (void* volatile& slot : slots_) {
+        if (void* dc = InterlockedExchangePointer(&slot, nullptr)) {
+            return static_cast<HDC>(dc);
+        }
+    }
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc != nullptr) {
+        ++created_;
+    }
+    return dc;
+}
+
+void DcCache::giveBack(HDC dc) {
+    void* carried = dc;
+    for (void* volatile& slot : slots_) {
+        carried = InterlockedExchangePointer(&slot, carried);
+        if (carried == nullptr) {
+            return;
+        }
+    }
+    DeleteDC(static_cast<HDC>(carried));
+    ++deleted_;
+}
+
+HDC DcCache::cached(int slot) {
+    if (slot < 0 || slot >= kSlots) {
+        return nullptr;
+    }
+    return static_cast<HDC>(InterlockedCompareExchangePointer(&slots_[slot], nullptr, nullptr));
+}
+
+// ---- DibImage ------------------------------------------------------------------------------
+
+DibImage::DibImage() {
+    GdiplusSession::instance().imageCreated();
+}
+
+DibImage::~DibImage() {
+    destroy();
+    GdiplusSession::instance().imageDestroyed();
+}
+
+DibImage::DibImage(DibImage&& other) noexcept
+    : bitmap_(std::exchange(other.bitmap_, nullptr)),
+      bits_(std::exchange(other.bits_, nullptr)),
+      width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)),
+      pitch_(std::exchange(other.pitch_, 0)),
+      bitsPerPixel_(std::exchange(other.bitsPerPixel_, 0)),
+      isDibSection_(std::exchange(other.isDibSection_, false)),
+      hasAlpha_(std::exchange(other.hasAlpha_, false)),
+      transparentColor_(std::exchange(other.transparentColor_, -1)),
+      dc_(std::exchange(other.dc_, nullptr)),
+      dcRefCount_(std::exchange(other.dcRefCount_, 0)),
+      oldBitmap_(std::exchange(other.oldBitmap_, nullptr)) {
+    // The moved-from object is still a live image until it is destroyed.
+    GdiplusSession::instance().imageCreated();
+}
+
+DibImage& DibImage::operator=(DibImage&& other) noexcept {
+    if (this != &other) {
+        destroy();
+        bitmap_ = std::exchange(other.bitmap_, nullptr);
+        bits_ = std::exchange(other.bits_, nullptr);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        pitch_ = std::exchange(other.pitch_, 0);
+        bitsPerPixel_ = std::exchange(other.bitsPerPixel_, 0);
+        isDibSection_ = std::exchange(other.isDibSection_, false);
+        hasAlpha_ = std::exchange(other.hasAlpha_, false);
+        transparentColor_ = std::exchange(other.transparentColor_, -1);
+        dc_ = std::exchange(other.dc_, nullptr);
+        dcRefCount_ = std::exchange(other.dcRefCount_, 0);
+        oldBitmap_ = std::exchange(other.oldBitmap_, nullptr);
+    }
+    return *this;
+}
+
+void DibImage::destroy() {
+    if (dc_ != nullptr) {
+        // A borrow left open must not strand the bitmap selected in a cached DC.
+        SelectObject(dc_, oldBitmap_);
+        DcCache::instance().giveBack(dc_);
+        dc_ = nullptr;
+        oldBitmap_ = nullptr;
+    }
+    dcRefCount_ = 0;
+    if (bitmap_ != nullptr) {
+        DeleteObject(bitmap_);
+    }
+    bitmap_ = nullptr;
+    bits_ = nullptr;
+    width_ = 0;
+    height_ = 0;
+    pitch_ = 0;
+    bitsPerPixel_ = 0;
+    isDibSection_ = false;
+    hasAlpha_ = false;
+    transparentColor_ = -1;
+}
+
+HRESULT DibImage::Load(const std::string& path) {
+    destroy();
+    if (!GdiplusSession::instance().ensureStarted()) {
+        return E_FAIL;
+    }
+    // Every text in the program is UTF-8, the program directory included.
+    const std::wstring widePath = widen(path);
+    gp::GpBitmap* decoded = nullptr;
+    const gp::GpStatus status = flat::GdipCreateBitmapFromFile(widePath.c_str(), &decoded);
+    GdipBitmapPtr picture(decoded);
+    if (status != gp::Ok || picture == nullptr) {
+        return E_FAIL;
+    }
+    const HRESULT result = createFromDecoded(picture.get());
+    if (FAILED(result)) {
+        destroy();
+    }
+    return result;
+}
+
+HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
+    auto* picture = static_cast<gp::GpBitmap*>(gdiplusBitmap);
+
+    gp::PixelFormat pictureFormat = PixelFormatUndefined;
+    if (flat::GdipGetImagePixelFormat(picture, &pictureFormat) != gp::Ok) {
+        return E_FAIL;
+    }
+    int depth = 32;
+    gp::PixelFormat format = PixelFormat32bppRGB;
+    if ((pictureFormat & PixelFormatGDI) != 0) {
+        depth = (pictureFormat >> 8) & 0xFF;
+        format = pictureFormat;
+    }
+    if ((pictureFormat & PixelFormatAlpha) != 0) {
+        depth = 32;
+        format = PixelFormat32bppARGB;
+        hasAlpha_ = true;
+    }
+
+    UINT pictureWidth = 0;
+    UINT pictureHeight = 0;
+    if (flat::GdipGetImageWidth(picture, &pictureWidth) != gp::Ok ||
+        flat::GdipGetImageHeight(picture, &pictureHeight) != gp::Ok) {
+        return E_FAIL;
+    }
+    if (!createDibSection(static_cast<int>(pictureWidth), static_cast<int>(pictureHeight), depth)) {
+        return E_FAIL;
+    }
+
+    if ((pictureFormat & PixelFormatIndexed) != 0) {
+        INT paletteBytes = 0;
+        if (flat::GdipGetImagePaletteSize(picture, &paletteBytes) != gp::Ok ||
+            paletteBytes < static_cast<INT>(sizeof(gp::ColorPalette))) {
+            return E_FAIL;
+        }
+        alignas(gp::ColorPalette) unsigned char stackPalette[kStackPaletteBytes];
+        std::unique_ptr<unsigned char[]> heapPalette;
+        unsigned char* paletteMemory = stackPalette;
+        if (static_cast<size_t>(paletteBytes) > sizeof stackPalette) {
+            heapPalette.reset(new (std::nothrow) unsigned char[static_cast<size_t>(paletteBytes)]);
+            if (heapPalette == nullptr) {
+                return E_OUTOFMEMORY;
+            }
+            paletteMemory = heapPalette.get();
+        }
+        auto* palette = reinterpret_cast<gp::ColorPalette*>(paletteMemory);
+        if (flat::GdipGetImagePalette(picture, palette, paletteBytes) != gp::Ok) {
+            return E_FAIL;
+        }
+        const UINT entries = palette->Count < 256 ? palette->Count : 256;
+        RGBQUAD table[256] = {};
+        for (UINT i = 0; i < entries; ++i) {
+            const gp::ARGB colour = palette->Entries[i];
+            table[i].rgbRed = static_cast<BYTE>((colour >> 16) & 0xFF);
+            table[i].rgbGreen = static_cast<BYTE>((colour >> 8) & 0xFF);
+            table[i].rgbBlue = static_cast<BYTE>(colour & 0xFF);
+            table[i].rgbReserved = 0;
+        }
+        SetColorTable(0, entries, table);
+    }
+
+    auto* top = static_cast<BYTE*>(bits_);
+    if (pictureFormat == format) {
+        gp::GpRect whole(0, 0, width_, height_);
+        gp::BitmapData locked = {};
+        if (flat::GdipBitmapLockBits(picture, &whole, gp::ImageLockModeRead, format, &locked) !=
+            gp::Ok) {
+            return E_FAIL;
+        }
+        const size_t rowBytes = (static_cast<size_t>(width_) * bitsPerPixel_ + 7) / 8;
+        const auto* source = static_cast<const BYTE*>(locked.Scan0);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(top + static_cast<ptrdiff_t>(y) * pitch_,
+                        source + static_cast<ptrdiff_t>(y) * locked.Stride, rowBytes);
+        }
+        flat::GdipBitmapUnlockBits(picture, &locked);
+    } else {
+        gp::GpBitmap* wrapped = nullptr;
+        if (flat::GdipCreateBitmapFromScan0(width_, height_, pitch_, format, top, &wrapped) !=
+            gp::Ok) {
+            return E_FAIL;
+        }
+        GdipBitmapPtr wrapper(wrapped);
+        gp::GpGraphics* rawGraphics = nullptr;
+        if (flat::GdipGetImageGraphicsContext(wrapper.get(), &rawGraphics) != gp::Ok) {
+            return E_FAIL;
+        }
+        GdipGraphicsPtr graphics(rawGraphics);
+        if (flat::GdipDrawImageI(graphics.get(), picture, 0, 0) != gp::Ok) {
+            return E_FAIL;
+        }
+    }
+    return S_OK;
+}
+
+bool DibImage::createDibSection(int width, int height, int bitsPerPixel) {
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } info = {};
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = width;
+    info.header.biHeight = height;  // positive: bottom-up
+    info.header.biPlanes = 1;
+    info.header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    info.header.biCompression = BI_RGB;
+
+    void* start = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &start, nullptr, 0);
+    if (bitmap == nullptr) {
+        return false;
+    }
+    DIBSECTION section = {};
+    if (GetObjectW(bitmap, sizeof section, &section) != sizeof section) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    bitmap_ = bitmap;
+    isDibSection_ = true;
+    width_ = section.dsBm.bmWidth;
+    height_ = section.dsBm.bmHeight;
+    bitsPerPixel_ = section.dsBm.bmBitsPixel;
+    pitch_ = ((bitsPerPixel_ * width_ + 31) / 32) * 4;
+    bits_ = static_cast<BYTE*>(section.dsBm.bmBits) + static_cast<ptrdiff_t>(height_ - 1) * pitch_;
+    pitch_ = -pitch_;
+    return true;
+}
+
+HDC DibImage::borrowDc() {
+    if (bitmap_ == nullptr) {
+        return nullptr;
+    }
+    if (dc_ == nullptr) {
+        HDC dc = DcCache::instance().take();
+        if (dc == nullptr) {
+            return nullptr;
+        }
+        dc_ = dc;
+        oldBitmap_ = SelectObject(dc_, bitmap_);
+    }
+    ++dcRefCount_;
+    return dc_;
+}
+
+void DibImage::returnDc() {
+    if (dcRefCount_ <= 0) {
+        return;
+    }
+    if (--dcRefCount_ == 0) {
+        SelectObject(dc_, oldBitmap_);
+        DcCache::instance().giveBack(dc_);
+        dc_ = nullptr;
+        oldBitmap_ = nullptr;
+    }
+}
+
+BOOL DibImage::StretchBlt(HDC target, int xDest, int yDest, int widthDest, int heightDest, int xSrc,
+                          int ySrc, int widthSrc, int heightSrc) {
+    HDC source = borrowDc();
+    if (source == nullptr) {
+        return FALSE;
+    }
+    const BOOL done = ::StretchBlt(target, xDest, yDest, widthDest, heightDest, source, xSrc, ySrc,
+                                   widthSrc, heightSrc, SRCCOPY);
+    returnDc();
+    return done;
+}
+
+void DibImage::SetColorTable(UINT firstIndex, UINT count, const RGBQUAD* colours) {
+    HDC dc = borrowDc();
+    if (dc == nullptr) {
+        return;
+    }
+    SetDIBColorTable(dc, firstIndex, count, colours);
+    returnDc();
+}
+
+}  // namespace brisalune
