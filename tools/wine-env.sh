@@ -10,12 +10,21 @@ wine_loader=/usr/lib/wine/wine64
 [ -x "$wine_loader" ] || wine_loader=wine
 
 wine_prepare() {
-  if [ ! -f "$WINEPREFIX/.brisalune-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.brisalune-ready-3" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     "$wine_loader" wineboot -i </dev/null >/dev/null 2>&1
+    # Every program runs inside one virtual desktop: there is no window manager in Xvfb, and
+    # without one Wine waits seconds for each window to be shown or hidden.
+    "$wine_loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
+      </dev/null >/dev/null 2>&1
+    "$wine_loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+      </dev/null >/dev/null 2>&1
+    # With its shell, the desktop has a taskbar and a notification area for the tray icon.
+    "$wine_loader" reg add 'HKCU\Software\Wine\Explorer\Desktops\Default' /v EnableShell \
+      /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.brisalune-ready"
+    touch "$WINEPREFIX/.brisalune-ready-3"
   fi
   wineserver -p </dev/null >/dev/null 2>&1 &
   # Give the server a moment to own its socket before the first client.

@@ -1,0 +1,67 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "app/AppPlatform.h"
+#include "app/CWidgetApp.h"
+#include "app/CrashReport.h"
+#include "app/Messages.h"
+#include "app/Program.h"
+#include "app/SingleInstance.h"
+#include "engine/JobQueue.h"
+#include "engine/NetworkWorker.h"
+#include "engine/RefreshEngine.h"
+#include "store/RegistryRunEntry.h"
+#include "ui/CWidgetDlg.h"
+#include "win/Window.h"
+
+namespace brisalune {
+
+CWidgetApp::CWidgetApp(FetchFn fetch) : fetch_(std::move(fetch)) {}
+
+int CWidgetApp::run(const std::string& commandLine) {
+    // GDI+ for the whole process; a failure only leaves pictures out.
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // Everything below lives until the process ends: Exit ends it from inside the widget.
+    static SingleInstance instance(kInstanceMutexName, kWakeupEventName);
+    if (!instance.acquire(GetCurrentThreadId())) {
+        return 0;
+    }
+    installCrashHandler();
+
+    RefreshEngine& engine = RefreshEngine::instance();
+    static JobQueue queue;
+    static ThreadMessageNotifier notifier;
+    static RegistryRunEntry runEntry;
+    static WindowRefreshTimer timer([&engine] { engine.refreshAll(ORIGIN_TIMER); });
+    static NetworkWorker worker(
+        queue, fetch_, [&engine](std::unique_ptr<WeatherJob> job, ForecastList days) {
+            engine.ApplyResult(std::move(job), std::move(days));
+        });
+
+    EnginePlatform platform;
+    platform.dataDirectory = programDirectory();
+    platform.queue = &queue;
+    platform.notifier = &notifier;
+    platform.timer = &timer;
+    platform.runEntry = &runEntry;
+    // Loaded on this thread before the worker exists, so the first fetch sees the whole list.
+    installCrashHandler();
+    engine.initialise(platform);
+    worker.Start();
+
+    CWidgetDlg widget(engine, programDirectory(), commandLine);
+    win::setMainWindow(&widget);
+    win::installMessageFilter();
+    widget.DoModal();
+    return 0;
+}
+
+}  // namespace brisalune

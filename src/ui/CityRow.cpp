@@ -1,0 +1,43 @@
+#include "ui/CityRow.h"
+
+#include "app/Texts.h"
+#include "engine/Records.h"
+
+namespace brisalune {
+
+const std::string* CityRow::find(const std::string& key) const {
+    auto found = texts_.find(key);
+    return found == texts_.end() ? nullptr : &found->second;
+}
+
+std::string CityRow::text(const std::string& key) const {
+    const std::string* value = find(key);
+    return value == nullptr ? std::string() : *value;
+}
+
+void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText, bool fahrenheit,
+             const std::string& programDirectory) {
+    std::string icon;
+    std::string conditions = "-----";
+    std::string low = "---";
+    std::string high = "---";
+    std::string day = "-----";
+    if (!city.days().empty()) {
+        const ForecastDay& first = city.days().front();
+        conditions = first.skytextday;
+        icon = conditionImagePath(programDirectory, first.skycodeday);
+        low = temperatureText(first.low, fahrenheit);
+        high = temperatureText(first.high, fahrenheit);
+        day = first.day;
+    }
+    row.clear();
+    row.set("icon", icon);
+    row.set("conditions", conditions);
+    row.set("low", low);
+    row.set("high", high);
+    row.set("tips", tipsText);
+    row.set("name", city.info.name);
+    row.set("day", day);
+}
+
+}  // namespace brisalune

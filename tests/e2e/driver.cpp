@@ -1,0 +1,167 @@
+// Drives a running Brisalune from outside, as a user would, with window messages only.
+//   driver wait-widget SECONDS         waits until the widget window exists
+//   driver rows                        prints the number of rows and, per row, whether its
+//                                      condition picture and its status word are drawn
+//   driver visible                     prints 1 when the widget is shown, 0 when hidden
+//   driver exit                        chooses Exit and answers Yes
+//   driver escape                      presses Escape in the widget
+// Exit code 0 on success, 1 on failure, 2 when the widget is not found.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "resource.h"
+
+namespace {
+
+HWND findWidget() {
+    // The widget is a dialog captioned "Brisalune" holding the city list.
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"Brisalune")) != nullptr) {
+        if (GetDlgItem(window, IDC_CITY_LIST) != nullptr) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// The list's pixels as they are on screen. Read through the screen's DC: another process's
+// window DC answers no pixels under Wine.
+class ScreenPixels {
+public:
+    explicit ScreenPixels(HWND window) {
+        RECT client{};
+        GetClientRect(window, &client);
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        memory_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                                   nullptr, 0);
+        old_ = SelectObject(memory_, bitmap_);
+        HDC screen = GetDC(nullptr);
+        BitBlt(memory_, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+        GdiFlush();
+    }
+    ~ScreenPixels() {
+        SelectObject(memory_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(memory_);
+    }
+    bool white(int x, int y) const {
+        if (bits_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) {
+            return true;
+        }
+        return (bits_[y * width_ + x] & 0xFFFFFF) == 0xFFFFFF;
+    }
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    unsigned* bits_ = nullptr;
+};
+
+int rows(HWND widget) {
+    HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    std::printf("rows %d\n", count);
+    const ScreenPixels pixels(list);
+    for (int i = 0; i < count; ++i) {
+        RECT item{};
+        SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+        int picture = 0;
+        for (int y = item.top + 5; y < item.top + 50; ++y) {
+            for (int x = item.left + 5; x < item.left + 60; ++x) {
+                picture += pixels.white(x, y) ? 0 : 1;
+            }
+        }
+        // The status word sits centred in the row's bottom band, under the temperatures and
+        // above the sunken edge.
+        int status = 0;
+        const int middle = (item.left + item.right) / 2;
+        for (int y = item.bottom - 12; y < item.bottom - 3; ++y) {
+            for (int x = middle - 30; x < middle + 30; ++x) {
+                status += pixels.white(x, y) ? 0 : 1;
+            }
+        }
+        std::printf("row %d picture %d status %d\n", i, picture > 100 ? 1 : 0, status > 0 ? 1 : 0);
+    }
+    return 0;
+}
+
+int exitWithYes(HWND widget) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
+    for (int i = 0; i < 100; ++i) {
+        Sleep(100);
+        HWND box = FindWindowW(L"#32770", L"Brisalune");
+        while (box != nullptr && box == widget) {
+            box = FindWindowExW(nullptr, box, L"#32770", L"Brisalune");
+        }
+        if (box != nullptr) {
+            HWND yes = GetDlgItem(box, IDYES);
+            if (yes != nullptr) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(yes));
+                return 0;
+            }
+        }
+    }
+    std::printf("no question appeared\n");
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::printf("usage: driver wait-widget SECONDS | rows | visible | exit | escape\n");
+        return 1;
+    }
+    const std::string command = argv[1];
+    if (command == "wait-widget") {
+        const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
+        for (int i = 0; i < seconds * 10; ++i) {
+            if (findWidget() != nullptr) {
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 2;
+    }
+    HWND widget = findWidget();
+    if (widget == nullptr) {
+        std::printf("no widget\n");
+        return 2;
+    }
+    if (command == "rows") {
+        return rows(widget);
+    }
+    if (command == "visible") {
+        std::printf("%d\n", IsWindowVisible(widget) ? 1 : 0);
+        return 0;
+    }
+    if (command == "exit") {
+        return exitWithYes(widget);
+    }
+    if (command == "escape") {
+        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0);
+        return 0;
+    }
+    std::printf("unknown command %s\n", command.c_str());
+    return 1;
+}

@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""Whole-program tests: Brisalune.exe under Wine, in a temporary program directory, against the
+stand-in weather service, driven from outside with window messages.
+
+Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine prefix):
+    e2e_test.py --exe Brisalune.exe --driver driver.exe --work DIR
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+import urllib.request
+import xml.etree.ElementTree as ET
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FAKE_SERVICE = os.path.join(ROOT, "tools", "fake-service", "fake-service")
+WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+ARGS = None
+
+CITIES = [
+    ("Calgary", "wc:5913490&q=Calgary%2c+CAN"),
+    ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"),
+    ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
+]
+
+
+def xml_attr(text):
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace('"', "&quot;"))
+
+
+def wait_for(condition, seconds, step=0.2):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        result = condition()
+        if result:
+            return result
+        time.sleep(step)
+    return condition()
+
+
+class Service:
+    """The stand-in on a free port, for one test."""
+
+    def __init__(self, work):
+        self.url_file = os.path.join(work, "service.url")
+        self.process = subprocess.Popen(
+            [FAKE_SERVICE, "--quiet", "--url-file", self.url_file],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: os.path.exists(self.url_file) and open(self.url_file).read().strip(), 20):
+            raise RuntimeError("the stand-in did not start")
+        self.url = open(self.url_file).read().strip()
+
+    def get(self, path):
+        with urllib.request.urlopen(self.url + path, timeout=30) as answer:
+            return answer.read()
+
+    def weather_requests(self):
+        return int(self.get("/_control/count?path=/data.aspx").decode().strip())
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+class Program:
+    """Brisalune.exe in a program directory of its own."""
+
+    def __init__(self, directory, service, cities=CITIES, settings=None):
+        self.directory = directory
+        os.makedirs(directory, exist_ok=True)
+        shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
+        img = os.path.join(os.path.dirname(ARGS.exe), "img")
+        shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
+        with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
+            out.write("<citylist>\n")
+            for name, param in cities:
+                out.write('    <city name="%s" param="%s" />\n' % (xml_attr(name), xml_attr(param)))
+            out.write("</citylist>\n")
+        if settings is not None:
+            with open(os.path.join(directory, "settings.xml"), "w") as out:
+                out.write(settings)
+        self.env = dict(os.environ)
+        self.env["BRISALUNE_WEATHER_URL"] = service.url
+        self.env["BRISALUNE_SITE_URL"] = service.url
+        self.processes = []
+
+    def start(self, *arguments):
+        process = subprocess.Popen([WINE, "Brisalune.exe", *arguments], cwd=self.directory,
+                                   env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def driver(self, *arguments):
+        result = subprocess.run([WINE, ARGS.driver, *arguments], env=self.env,
+                                capture_output=True, text=True, timeout=120)
+        return result.returncode, result.stdout
+
+    def city_days(self):
+        """Per city of citylist.xml, the list of its days' attributes."""
+        try:
+            root = ET.parse(os.path.join(self.directory, "citylist.xml")).getroot()
+        except (ET.ParseError, OSError):
+            return None
+        return [[day.attrib for day in city.findall("forecast")] for city in root.findall("city")]
+
+    def stop(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait(timeout=10)
+
+
+class WholeProgram(unittest.TestCase):
+    def setUp(self):
+        self.work = os.path.join(ARGS.work, self.id().split(".")[-1])
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.service = Service(self.work)
+        self.addCleanup(self.service.stop)
+
+    def program(self, **options):
+        program = Program(os.path.join(self.work, "program"), self.service, **options)
+        self.addCleanup(program.stop)
+        return program
+
+    def test_forecasts_arrive_show_and_are_kept(self):
+        program = self.program()
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        days = wait_for(lambda: (lambda d: d if d and all(len(c) == 5 for c in d) else None)(
+            program.city_days()), 90)
+        self.assertTrue(days, "citylist.xml never held five days for every city: %r"
+                        % program.city_days())
+
+        # The file holds exactly what the stand-in answers for each city.
+        for (name, param), saved in zip(CITIES, days):
+            answer = ET.fromstring(self.service.get(
+                "/data.aspx?weadegreetype=F&wealocations=" + param))
+            expected = [f.attrib for f in answer.iter("forecast")]
+            self.assertEqual([(d["low"], d["high"], d["skycodeday"], d["skytextday"], d["day"])
+                              for d in saved],
+                             [(f["low"], f["high"], f["skycodeday"], f["skytextday"], f["day"])
+                              for f in expected], name)
+
+        # Three rows with their pictures and no status word left under them.
+        def rows_done():
+            code, out = program.driver("rows")
+            lines = out.split("\n")
+            done = code == 0 and "rows 3" in out and all(
+                "picture 1 status 0" in line for line in lines if line.startswith("row "))
+            return out if done else None
+        shown = wait_for(rows_done, 20, step=0.5)
+        self.assertTrue(shown, "rows on screen: %s" % program.driver("rows")[1])
+
+        shot = os.path.join(ARGS.work, "widget.png")
+        subprocess.run("xwd -root -silent | convert xwd:- '%s'" % shot, shell=True, check=True)
+        self.assertGreater(os.path.getsize(shot), 1000)
+
+        # Exit, answered Yes, ends the process.
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+    def test_second_start_wakes_the_hidden_first_and_ends(self):
+        program = self.program()
+        first = program.start("-s")
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        time.sleep(1)
+        self.assertEqual(program.driver("visible")[1].strip(), "0", "-s starts in the tray")
+        second = program.start()
+        self.assertEqual(second.wait(timeout=30), 0)
+        self.assertEqual(wait_for(lambda: program.driver("visible")[1].strip() == "1", 20), True)
+        self.assertIsNone(first.poll(), "the first instance goes on")
+
+        program.driver("escape")
+        self.assertTrue(wait_for(lambda: program.driver("visible")[1].strip() == "0", 10),
+                        "Escape hides the widget")
+        self.assertIsNone(first.poll())
+
+    def test_manual_refresh_setting_fetches_nothing_at_start(self):
+        settings = ("<Settings>\n    <unit val=\"0\" />\n    <timeval timeval=\"0\" />\n"
+                    "    <days days=\"3\" />\n    <startonboot startonboot=\"0\" />\n</Settings>\n")
+        program = self.program(settings=settings)
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        time.sleep(4)
+        self.assertEqual(self.service.weather_requests(), 0)
+        self.assertEqual(program.city_days(), [[], [], []])
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--work", required=True)
+    ARGS, rest = parser.parse_known_args()
+    os.makedirs(ARGS.work, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# `make run`: the widget under Wine against the stand-in weather service, in a demo program
+# directory under build/ that the first run seeds with three cities. On a display it runs until
+# you exit it; without one it runs in Xvfb, waits for the first forecasts, saves a screenshot,
+# prints its path and ends.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/mingw"
+demo="$root/build/demo"
+source "$root/tools/wine-env.sh"
+
+mkdir -p "$demo"
+cp "$build/Brisalune.exe" "$demo/"
+rm -rf "$demo/img" && cp -r "$build/img" "$demo/img"
+if [ ! -f "$demo/citylist.xml" ]; then
+  cat > "$demo/citylist.xml" <<'CITIES'
+<citylist>
+    <city name="Calgary" param="wc:5913490&amp;q=Calgary%2c+CAN" />
+    <city name="Zürich" param="wc:2657896&amp;q=Z%c3%bcrich%2c+CHE" />
+    <city name="Sydney" param="wc:2147714&amp;q=Sydney%2c+AUS" />
+</citylist>
+CITIES
+fi
+
+cleanup() {
+  [ -n "${widget_pid:-}" ] && kill "$widget_pid" 2>/dev/null || true
+  [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wine_finish
+}
+trap cleanup EXIT
+
+rm -f "$demo/service.url"
+"$root/tools/fake-service/fake-service" --quiet --url-file "$demo/service.url" &
+service_pid=$!
+for _ in $(seq 100); do [ -s "$demo/service.url" ] && break; sleep 0.1; done
+export BRISALUNE_WEATHER_URL=$(cat "$demo/service.url")
+export BRISALUNE_SITE_URL=$BRISALUNE_WEATHER_URL
+echo "stand-in weather service: $BRISALUNE_WEATHER_URL"
+
+if [ -n "${DISPLAY:-}" ]; then
+  wine_prepare
+  echo "Brisalune runs in $demo; choose Exit in its menus to end it."
+  (cd "$demo" && "$wine_loader" Brisalune.exe)
+  exit 0
+fi
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+sleep 1
+wine_prepare
+(cd "$demo" && exec "$wine_loader" Brisalune.exe) >/dev/null 2>&1 &
+widget_pid=$!
+
+# Forecasts have arrived when every city in the list holds its days.
+for _ in $(seq 120); do
+  if python3 - "$demo/citylist.xml" <<'CHECK'
+import sys, xml.etree.ElementTree as ET
+try:
+    cities = ET.parse(sys.argv[1]).getroot().findall("city")
+except Exception:
+    sys.exit(1)
+sys.exit(0 if cities and all(c.findall("forecast") for c in cities) else 1)
+CHECK
+  then
+    arrived=1
+    break
+  fi
+  sleep 0.5
+done
+sleep 1.5
+shot="$demo/screenshot.png"
+xwd -root -silent -display "$DISPLAY" | convert xwd:- "$shot"
+if [ -z "${arrived:-}" ]; then
+  echo "no forecast arrived within a minute; screenshot of what showed: $shot" >&2
+  exit 1
+fi
+echo "forecasts arrived; screenshot: $shot"
