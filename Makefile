@@ -7,7 +7,7 @@ CMAKE_NATIVE := -DBRISALUNE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 CMAKE_TSAN := -DBRISALUNE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_MINGW := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps build native tsan mingw test test-native test-tsan test-wine bench clean
+.PHONY: deps build native tsan mingw test run bench clean
 
 deps:
 	@tools/deps.sh
@@ -45,6 +45,9 @@ test: build
 	done; \
 	exit $$status
 
+run: mingw
+	@tools/run-demo.sh
+
 bench: deps
 	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DBRISALUNE_BENCH=ON -DBRISALUNE_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD)/bench -j$(JOBS)
@@ -52,3 +55,13 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD)/native $(BUILD)/tsan $(BUILD)/mingw $(BUILD)/bench
+
+# Figures only: refreshAll of 50 cities through the real engine, worker and WinInet against the
+# stand-in, beside bare WinInet GETs of the same URLs, under Wine.
+.PHONY: bench-http
+bench-http: deps
+	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
+	@cmake --build $(BUILD)/mingw -j$(JOBS) --target http_bench
+	@source tools/wine-env.sh; wine_prepare; \
+	  bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/tests/win/http_bench.exe; \
+	  status=$$?; wine_finish; exit $$status

@@ -1,0 +1,505 @@
+// Image buttons in real dialogs under Wine: what they show is read back from the screen, the
+// pointer moves and clicks through the system's input queue, and messages go through the same
+// pre-translation chain as the program's modal loop.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ImageButtonTestIds.h"
+#include "draw/ImageButton.h"
+#include "draw/MemoryDC.h"
+#include "draw/ResourceImage.h"
+#include "resource.h"
+#include "win/Dialog.h"
+#include "win/Handles.h"
+#include "win/Window.h"
+
+namespace brisalune {
+namespace {
+
+using namespace std::chrono_literals;
+using State = ImageButton::State;
+
+constexpr int kButtonSize = 40;  // smaller than the 48-pixel test picture: it is cut off
+const POINT kPictureAt{20, 16};
+const POINT kMissingAt{80, 16};
+const POINT kGarbageAt{140, 16};
+
+// A bitmap to draw into, or a copy of what a window shows, read pixel by pixel.
+class Canvas {
+  public:
+    Canvas(int width, int height, COLORREF fill) {
+        win::WindowDc screen(nullptr);
+        surface_.create(screen.get(), width, height);
+        win::Brush brush(CreateSolidBrush(fill));
+        const RECT all{0, 0, width, height};
+        FillRect(surface_.get(), &all, brush.get());
+    }
+    static std::unique_ptr<Canvas> of(HWND window) {
+        RECT client{};
+        GetClientRect(window, &client);
+        auto copy = std::make_unique<Canvas>(client.right, client.bottom, RGB(0, 0, 0));
+        win::WindowDc source(window);
+        BitBlt(copy->dc(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+        return copy;
+    }
+    HDC dc() const { return surface_.get(); }
+    COLORREF at(int x, int y) const { return GetPixel(surface_.get(), x, y); }
+
+  private:
+    win::BitmapDc surface_;
+};
+
+// The host's background: every pixel differs from its neighbours, so a capture from the wrong
+// place shows.
+COLORREF patternAt(int x, int y, int seed) {
+    return RGB((x * 3 + seed) % 256, (y * 5 + seed * 2) % 256, (x + y * 2 + 90 + seed) % 256);
+}
+
+struct Argb {
+    int a, r, g, b;
+};
+
+// A picture as the decoder gives it, straight from the program's resources.
+class Picture {
+  public:
+    explicit Picture(UINT id) { image_.LoadImageResource(id, L"PNG"); }
+    int width() const { return image_.width(); }
+    int height() const { return image_.height(); }
+    Argb at(int x, int y) const {
+        if (x >= width() || y >= height()) {
+            return {0, 0, 0, 0};
+        }
+        Gdiplus::ARGB c = 0;
+        Gdiplus::DllExports::GdipBitmapGetPixel(image_.bitmap(), x, y, &c);
+        return {int(c >> 24), int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
+    }
+
+  private:
+    ResourceImage image_;
+};
+
+struct Expected {
+    COLORREF colour;
+    int tolerance;
+};
+
+// The colour `c` gives drawn over `background`, brightened by 1.05 x value + 0.05 for the hot
+// state. Blending rounds once more than the formula; opaque and clear pixels are exact.
+Expected over(COLORREF background, const Argb& c, bool brightened = false) {
+    auto mix = [&](int top, int bottom) {
+        if (brightened) {
+            top = std::min(255, static_cast<int>(std::lround(1.05 * top + 0.05 * 255)));
+        }
+        return (top * c.a + bottom * (255 - c.a) + 127) / 255;
+    };
+    return {RGB(mix(c.r, GetRValue(background)), mix(c.g, GetGValue(background)),
+                mix(c.b, GetBValue(background))),
+            c.a == 0 || c.a == 255 ? 1 : 2};
+}
+
+// How many pixels of the width x height area at `at` differ from `want`; describes the first.
+int mismatches(const Canvas& shot, POINT at, int width, int height,
+               const std::function<Expected(int, int)>& want, std::string* first) {
+    int count = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF got = shot.at(at.x + x, at.y + y);
+            const Expected e = want(x, y);
+            const int off = std::max({std::abs(GetRValue(got) - GetRValue(e.colour)),
+                                      std::abs(GetGValue(got) - GetGValue(e.colour)),
+                                      std::abs(GetBValue(got) - GetBValue(e.colour))});
+            if (off > e.tolerance && count++ == 0) {
+                std::ostringstream text;
+                text << "at (" << x << ", " << y << ") got " << std::hex << got << " want "
+                     << e.colour;
+                *first = text.str();
+            }
+        }
+    }
+    return count;
+}
+
+class ButtonHost : public win::Dialog {
+  public:
+    ButtonHost() : Dialog(IDD_BUTTON_HOST, nullptr) {}
+
+    ImageButton picture, missing, garbage;
+    bool loaded[3] = {};
+    int seed = 0;
+    std::vector<WORD> clicks;  // notification codes of the picture button
+
+  protected:
+    bool OnInitDialog() override {
+        loaded[0] = picture.LoadImageResource(IDP_TEST_PICTURE, L"PNG");
+        loaded[1] = missing.LoadImageResource(IDP_MISSING, L"PNG");
+        loaded[2] = garbage.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG");
+        attach(picture, IDC_PICTURE_BUTTON);
+        attach(missing, IDC_MISSING_BUTTON);
+        attach(garbage, IDC_GARBAGE_BUTTON);
+        for (auto [id, at] :
+             {std::pair{IDC_PICTURE_BUTTON, kPictureAt}, std::pair{IDC_MISSING_BUTTON, kMissingAt},
+              std::pair{IDC_GARBAGE_BUTTON, kGarbageAt}}) {
+            SetWindowPos(item(id), nullptr, at.x, at.y, kButtonSize, kButtonSize,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return true;
+    }
+    bool OnCommand(WORD id, WORD code, HWND control) override {
+        if (control != nullptr && id == IDC_PICTURE_BUTTON) {
+            clicks.push_back(code);
+        }
+        return true;
+    }
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) override {
+        if (message != WM_ERASEBKGND) {
+            return false;
+        }
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < client.bottom; ++y) {
+            for (int x = 0; x < client.right; ++x) {
+                const COLORREF c = patternAt(x, y, seed);
+                pixels.push_back(RGB(GetBValue(c), GetGValue(c), GetRValue(c)));  // 0x00RRGGBB
+            }
+        }
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = client.right;
+        info.bmiHeader.biHeight = -client.bottom;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        SetDIBitsToDevice(reinterpret_cast<HDC>(wParam), 0, 0, client.right, client.bottom, 0, 0, 0,
+                          client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
+        *result = 1;
+        return true;
+    }
+};
+
+void pumpFor(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    do {
+        win::pumpWaitingMessages();
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+bool pumpUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + 3s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        pumpFor(10ms);
+    }
+    pumpFor(30ms);
+    return true;
+}
+
+void sendMouse(DWORD flags, POINT screen = {0, 0}) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags | ((flags & MOUSEEVENTF_MOVE) != 0 ? MOUSEEVENTF_ABSOLUTE : 0);
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    SendInput(1, &input, sizeof input);
+}
+
+// Moves the pointer to (x, y) of the window and lets the system settle there: the X server
+// reports the pointer warp back a moment later, and a report still on its way from an earlier
+// move would otherwise put the pointer back where it was for an instant.
+void movePointer(HWND window, int x, int y) {
+    POINT to{x, y};
+    ClientToScreen(window, &to);
+    sendMouse(MOUSEEVENTF_MOVE, to);
+    pumpUntil([&] {
+        POINT now{};
+        GetCursorPos(&now);
+        return std::abs(now.x - to.x) <= 1 && std::abs(now.y - to.y) <= 1;
+    });
+    pumpFor(100ms);
+}
+
+// Double-clicks the thread takes for one window, counted before anything translates them.
+HWND g_watched = nullptr;
+int g_doubleClicks = 0;
+LRESULT CALLBACK countDoubleClicks(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->hwnd == g_watched &&
+        msg->message == WM_LBUTTONDBLCLK) {
+        ++g_doubleClicks;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class ImageButtonTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetCursorPos(2, GetSystemMetrics(SM_CYSCREEN) - 3);  // away from every test window
+        host = std::make_unique<ButtonHost>();
+        ASSERT_TRUE(host->Create());
+        SetWindowPos(host->hwnd(), HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
+        UpdateWindow(host->hwnd());
+        pumpFor(100ms);
+        ASSERT_EQ(picture.width(), 48);
+    }
+    void TearDown() override {
+        host.reset();
+        win::pumpWaitingMessages();
+    }
+
+    HWND pictureButton() const { return host->picture.hwnd(); }
+
+    // The picture button as it should look in `state` over the pattern of `seed`.
+    std::function<Expected(int, int)> look(State state, int seed) const {
+        return [this, state, seed](int x, int y) {
+            const COLORREF background = patternAt(kPictureAt.x + x, kPictureAt.y + y, seed);
+            if (state == State::Pressed) {
+                return x == 0 || y == 0 ? Expected{background, 1}
+                                        : over(background, picture.at(x - 1, y - 1));
+            }
+            return over(background, picture.at(x, y), state == State::Hot);
+        };
+    }
+
+    // How many pixels of the picture button on screen differ from how `state` should look.
+    int onScreen(State state, std::string* first, int seed = 0) const {
+        return mismatches(*Canvas::of(host->hwnd()), kPictureAt, kButtonSize, kButtonSize,
+                          look(state, seed), first);
+    }
+
+    // What one owner-draw request paints on a canvas of a colour no picture has.
+    std::unique_ptr<Canvas> drawnBy(const ImageButton& button) const {
+        auto canvas = std::make_unique<Canvas>(kButtonSize, kButtonSize, RGB(1, 2, 3));
+        DRAWITEMSTRUCT item{};
+        item.CtlType = ODT_BUTTON;
+        item.CtlID = static_cast<UINT>(button.id());
+        item.itemAction = ODA_DRAWENTIRE;
+        item.hwndItem = button.hwnd();
+        item.hDC = canvas->dc();
+        item.rcItem = RECT{0, 0, kButtonSize, kButtonSize};
+        SendMessageW(host->hwnd(), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+        return canvas;
+    }
+
+    void repaintHostWith(int seed) {
+        host->seed = seed;
+        RedrawWindow(host->hwnd(), nullptr, nullptr,
+                     RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        pumpFor(50ms);
+    }
+
+    Picture picture{IDP_TEST_PICTURE};
+    std::unique_ptr<ButtonHost> host;
+};
+
+TEST_F(ImageButtonTest, ComposesNormalPressedAndHotOverTheCapturedBackground) {
+    // The part of the picture inside the button has clear, half and opaque pixels, some of
+    // them bright enough for the brightening to clamp.
+    int clear = 0, half = 0, opaque = 0, clamped = 0;
+    for (int i = 0; i < kButtonSize * kButtonSize; ++i) {
+        const Argb c = picture.at(i % kButtonSize, i / kButtonSize);
+        clear += c.a == 0;
+        half += c.a > 0 && c.a < 255;
+        opaque += c.a == 255;
+        clamped += c.a == 255 && c.b > 240;
+    }
+    ASSERT_TRUE(clear > 100 && half > 100 && opaque > 100 && clamped > 10);
+
+    ASSERT_TRUE(host->loaded[0]);
+    EXPECT_TRUE(host->picture.cacheBuilt());
+    for (HWND button : {pictureButton(), host->missing.hwnd()}) {
+        EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW)
+            << "push and default push buttons alike";
+    }
+    std::string first;
+    EXPECT_EQ(host->picture.current(), State::Normal);
+    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
+
+    SendMessageW(pictureButton(), BM_SETSTATE, TRUE, 0);
+    UpdateWindow(pictureButton());
+    EXPECT_EQ(host->picture.current(), State::Pressed);
+    EXPECT_EQ(onScreen(State::Pressed, &first), 0) << "one pixel right and down, " << first;
+    SendMessageW(pictureButton(), BM_SETSTATE, FALSE, 0);
+    UpdateWindow(pictureButton());
+    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
+
+    // Hot through the real pointer: it rests on the button, then leaves it.
+    movePointer(pictureButton(), 20, 20);
+    ASSERT_TRUE(pumpUntil([&] { return host->picture.hover(); })) << "no hover";
+    EXPECT_EQ(host->picture.current(), State::Hot);
+    EXPECT_EQ(onScreen(State::Hot, &first), 0) << "1.05 x value + 0.05, " << first;
+
+    movePointer(host->hwnd(), 5, 70);
+    ASSERT_TRUE(pumpUntil([&] { return !host->picture.hover(); })) << "no leave";
+    EXPECT_EQ(host->picture.current(), State::Normal);
+    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
+}
+
+TEST_F(ImageButtonTest, APaintCopiesTheCachedStateAndNeverLooksBehindAgain) {
+    repaintHostWith(77);
+    EXPECT_EQ(Canvas::of(host->hwnd())->at(5, 70), patternAt(5, 70, 77)) << "host repainted";
+    std::string first;
+    EXPECT_EQ(onScreen(State::Normal, &first), 0)
+        << "the background captured at the first paint stays, " << first;
+    EXPECT_EQ(mismatches(*drawnBy(host->picture), POINT{0, 0}, kButtonSize, kButtonSize,
+                         look(State::Normal, 0), &first),
+              0)
+        << "the same block reaches any DC, " << first;
+}
+
+TEST_F(ImageButtonTest, AMissingResourceOrBytesThatAreNoPictureGiveAButtonThatPaintsNothing) {
+    EXPECT_FALSE(host->loaded[1]);
+    EXPECT_FALSE(host->loaded[2]);
+    for (const ImageButton* empty : {&host->missing, &host->garbage}) {
+        EXPECT_FALSE(empty->hasImage());
+        EXPECT_FALSE(empty->cacheBuilt());
+        EXPECT_EQ(empty->current(), State::None);
+        auto drawn = drawnBy(*empty);
+        for (int at : {0, 20, 39}) {
+            EXPECT_EQ(drawn->at(at, at), RGB(1, 2, 3)) << empty->id();
+        }
+    }
+    // On screen the host shows where they stand, the pattern of its latest paint.
+    repaintHostWith(31);
+    auto shot = Canvas::of(host->hwnd());
+    for (POINT at : {kMissingAt, kGarbageAt}) {
+        std::string first;
+        auto pattern = [&](int x, int y) { return Expected{patternAt(at.x + x, at.y + y, 31), 0}; };
+        EXPECT_EQ(mismatches(*shot, at, kButtonSize, kButtonSize, pattern, &first), 0) << first;
+    }
+}
+
+TEST_F(ImageButtonTest, PressedWhileHeldAndAQuickSecondClickIsASecondPress) {
+    movePointer(pictureButton(), 15, 25);
+    ASSERT_TRUE(pumpUntil([&] { return host->picture.hover(); }));
+    sendMouse(MOUSEEVENTF_LEFTDOWN);
+    ASSERT_TRUE(pumpUntil([&] { return host->picture.current() == State::Pressed; }));
+    std::string first;
+    EXPECT_EQ(onScreen(State::Pressed, &first), 0) << first;
+    sendMouse(MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(pumpUntil([&] { return host->clicks.size() == 1; }));
+    EXPECT_EQ(host->picture.current(), State::Hot) << "released under the pointer";
+
+    host->clicks.clear();
+    g_watched = pictureButton();
+    g_doubleClicks = 0;
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, countDoubleClicks, nullptr, GetCurrentThreadId());
+    for (int i = 0; i < 2; ++i) {
+        sendMouse(MOUSEEVENTF_LEFTDOWN);
+        sendMouse(MOUSEEVENTF_LEFTUP);
+    }
+    pumpUntil([&] { return host->clicks.size() >= 2; });
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(g_doubleClicks, 1) << "the system saw a double-click";
+    EXPECT_EQ(host->clicks, (std::vector<WORD>{BN_CLICKED, BN_CLICKED}));
+}
+
+TEST(ResourceImage, DecodesTheProgramsButtonPicturesAndNothingElse) {
+    ResourceImage image;
+    for (UINT id : {IDB_ADD_PNG, IDB_SETTINGS_PNG, IDB_DELETE_PNG, IDB_MORE_PNG, IDB_REFRESH_PNG}) {
+        ASSERT_TRUE(image.LoadImageResource(id, L"PNG")) << id;
+        EXPECT_EQ(image.width(), 48);
+        EXPECT_EQ(image.height(), 48);
+    }
+    EXPECT_FALSE(image.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG"));
+    EXPECT_TRUE(image.isNull()) << "a failed load leaves nothing of the picture before";
+    EXPECT_FALSE(image.LoadImageResource(IDB_ADD_PNG, L"XML")) << "another type";
+    EXPECT_FALSE(image.LoadImageResource(IDP_MISSING, L"PNG"));
+    EXPECT_TRUE(image.LoadImageResource(IDP_TEST_PICTURE, L"PNG"));
+    image.release();
+    EXPECT_TRUE(image.isNull());
+}
+
+TEST(MemoryDC, DrawsOffScreenAndCopiesBackToTheSamePlaceAtTheEnd) {
+    Canvas target(40, 30, RGB(10, 20, 30));
+    win::Brush red(CreateSolidBrush(RGB(200, 0, 0)));
+    {
+        const RECT area{10, 5, 30, 25};
+        MemoryDC surface(target.dc(), &area, true);
+        ASSERT_TRUE(surface.isMemory());
+        EXPECT_EQ(GetPixel(surface, 12, 7), RGB(10, 20, 30))
+            << "starts with the target's pixels, in the target's coordinates";
+        const RECT part{10, 5, 20, 15};
+        FillRect(surface, &part, red.get());
+        EXPECT_EQ(target.at(12, 7), RGB(10, 20, 30)) << "nothing reaches the target early";
+    }
+    EXPECT_EQ(target.at(10, 5), RGB(200, 0, 0));
+    EXPECT_EQ(target.at(19, 14), RGB(200, 0, 0));
+    EXPECT_EQ(target.at(20, 15), RGB(10, 20, 30));
+    EXPECT_EQ(target.at(9, 5), RGB(10, 20, 30));
+
+    // Without a rectangle it covers the clip box.
+    MemoryDC surface(target.dc());
+    EXPECT_EQ(surface.rect().right, 40);
+    EXPECT_EQ(surface.rect().bottom, 30);
+    win::Brush blue(CreateSolidBrush(RGB(0, 0, 220)));
+    const RECT all{0, 0, 40, 30};
+    const RECT corner{35, 25, 40, 30};
+    FillRect(surface, &all, blue.get());
+    FillRect(surface, &corner, red.get());
+    surface.end();
+    EXPECT_EQ(target.at(39, 29), RGB(200, 0, 0));
+    EXPECT_EQ(target.at(2, 2), RGB(0, 0, 220));
+}
+
+// The widget's template with its five buttons made image buttons, as the widget does.
+class WidgetButtons : public win::Dialog {
+  public:
+    WidgetButtons() : Dialog(IDD_WIDGET, nullptr) {}
+    static constexpr int kIds[5] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
+    static constexpr UINT kPictures[5] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG,
+                                          IDB_SETTINGS_PNG, IDB_MORE_PNG};
+    ImageButton buttons[5];
+
+  protected:
+    bool OnInitDialog() override {
+        for (int i = 0; i < 5; ++i) {
+            attach(buttons[i], kIds[i]);
+            buttons[i].LoadImageResource(kPictures[i], L"PNG");
+        }
+        return true;
+    }
+};
+
+TEST(WidgetButtonsTest, TheFivePicturesShowOverTheDialogColour) {
+    WidgetButtons widget;
+    ASSERT_TRUE(widget.Create());
+    UpdateWindow(widget.hwnd());
+    pumpFor(100ms);
+    auto shot = Canvas::of(widget.hwnd());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    for (int i = 0; i < 5; ++i) {
+        const ImageButton& button = widget.buttons[i];
+        ASSERT_TRUE(button.cacheBuilt()) << button.id();
+        RECT client{};
+        GetClientRect(button.hwnd(), &client);
+        POINT at{0, 0};
+        MapWindowPoints(button.hwnd(), widget.hwnd(), &at, 1);
+        // The picture stands in the top-left corner at its own size: where the button is
+        // larger the dialog shows, where it is smaller the picture is cut off.
+        const Picture picture(WidgetButtons::kPictures[i]);
+        std::string first;
+        EXPECT_EQ(mismatches(
+                      *shot, at, client.right, client.bottom,
+                      [&](int x, int y) { return over(face, picture.at(x, y)); }, &first),
+                  0)
+            << button.id() << " " << first;
+    }
+}
+
+}  // namespace
+}  // namespace brisalune
