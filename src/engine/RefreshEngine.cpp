@@ -71,8 +71,17 @@ void RefreshEngine::notify(const WeatherJob& record) {
 }
 
 void RefreshEngine::saveCities() {
+    daysUnsaved_ = false;
     if (cityStore_) {
         cityStore_->save(table_);
+    }
+}
+
+void RefreshEngine::saveDaysWhenIdle() {
+    // A refresh of many cities rewrites the list once, after its last result, not once per
+    // city: the file is written in whole each time, and forced to disk.
+    if (daysUnsaved_ && (platform_.queue == nullptr || platform_.queue->size() == 0)) {
+        saveCities();
     }
 }
 
@@ -146,7 +155,9 @@ void RefreshEngine::refreshAll(int origin) {
     }
 }
 
-void RefreshEngine::requeue(std::unique_ptr<WeatherJob> job) { push(std::move(job)); }
+void RefreshEngine::requeue(std::unique_ptr<WeatherJob> job) {
+    push(std::move(job));
+}
 
 void RefreshEngine::requeueMovedCity(std::unique_ptr<WeatherJob> job) {
     // Cities only ever move towards the front, so the city this job was made for is the last
@@ -170,21 +181,22 @@ void RefreshEngine::ApplyResult(std::unique_ptr<WeatherJob> job, ForecastList da
     CityRecord* city = table_.FindMatching(*job);
     if (city == nullptr) {
         requeueMovedCity(std::move(job));
+        saveDaysWhenIdle();
         return;
     }
     const bool ok = city->ReplaceForecast(days);
     if (ok || !job->canRetry()) {
         log_.append("\r\n" + job->ResultText(ok) + " " + timeText());
-        if (ok) {
-            saveCities();
-        }
+        daysUnsaved_ = daysUnsaved_ || ok;
         notify(city->info);
         widgets_.OnJobStatus(city->info, table_.count());
+        saveDaysWhenIdle();
         return;
     }
     log_.append("\r\n" + job->name + "failure, retry at " + timeText());
     job->consumeRetry();
     requeue(std::move(job));
+    saveDaysWhenIdle();
 }
 
 bool RefreshEngine::isFahrenheit() {

@@ -23,7 +23,7 @@ class RunEntryStore;
 // Delivers a status record to the user-interface thread. On success the receiver owns the
 // record and frees it after handling; on failure the record is freed here at once.
 class StatusNotifier {
-public:
+  public:
     virtual ~StatusNotifier() = default;
     virtual bool post(int64_t threadId, std::unique_ptr<WeatherJob> record) = 0;
 };
@@ -31,7 +31,7 @@ public:
 // Drives automatic refreshes: every arming gives one refresh a second later, then one per
 // period.
 class RefreshTimer {
-public:
+  public:
     virtual ~RefreshTimer() = default;
     // Stops the periodic timer, then arms both timers when hours is positive.
     virtual void setHours(int hours) = 0;
@@ -48,7 +48,7 @@ struct EnginePlatform {
 };
 
 class RefreshEngine {
-public:
+  public:
     RefreshEngine();
     ~RefreshEngine();
     RefreshEngine(const RefreshEngine&) = delete;
@@ -82,11 +82,12 @@ public:
 
     RefreshLog& log() { return log_; }
 
-private:
+  private:
     void notify(const WeatherJob& record);
     void requeue(std::unique_ptr<WeatherJob> job);
     void push(std::unique_ptr<WeatherJob> job);
     void saveCities();
+    void saveDaysWhenIdle();
     // Marks the city refreshing, tells the UI, and makes its fetch job; the caller queues the
     // job once the lock is released, so the UI thread never waits on the queue inside it.
     std::unique_ptr<WeatherJob> markRefreshing(CityRecord& city, int origin);
@@ -101,6 +102,8 @@ private:
     std::unique_ptr<CityListStore> cityStore_;
     WidgetListStore widgets_;
     int64_t uiThreadId_ = -1;
+    // New days that the city list file does not hold yet.
+    bool daysUnsaved_ = false;
     RefreshLog log_;
 };
 

@@ -18,18 +18,12 @@ const std::string kSaoPaulo = "S\xC3\xA3o Paulo";
 // An engine over a scratch directory, with the worker's part played by the test: it takes the
 // queued jobs itself and hands back whatever result the test chooses.
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { start(); }
 
     void start() {
         engine = std::make_unique<RefreshEngine>();
-        EnginePlatform platform;
-        platform.dataDirectory = dir.path();
-        platform.queue = &queue;
-        platform.notifier = &notifier;
-        platform.timer = &timer;
-        platform.runEntry = &runEntry;
-        engine->initialise(platform);
+        engine->initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
     }
 
     void addCities(std::initializer_list<std::string> names) {
@@ -148,6 +142,22 @@ TEST_F(EngineTest, TimerFetchSucceedingAtTheThirdTryLogsTwoRetries) {
     CityListStore(dir.path()).load(saved);
     ASSERT_EQ(saved.count(), 2);
     EXPECT_EQ(saved.at(1)->days(), makeDays(5));
+}
+
+TEST_F(EngineTest, ARefreshOfSeveralCitiesWritesTheListOnceAfterItsLastResult) {
+    addCities({"A", "B", "C"});
+    const std::string before = test::readFile(dir.file("citylist.xml"));
+    engine->refreshAll(ORIGIN_USER);
+    engine->ApplyResult(take(), makeDays(5));
+    engine->ApplyResult(take(), makeDays(5));
+    EXPECT_EQ(test::readFile(dir.file("citylist.xml")), before) << "a job is still waiting";
+    engine->ApplyResult(take(), ForecastList());
+    CityTable saved;
+    CityListStore(dir.path()).load(saved);
+    ASSERT_EQ(saved.count(), 3);
+    EXPECT_EQ(saved.at(0)->days(), makeDays(5));
+    EXPECT_EQ(saved.at(1)->days(), makeDays(5));
+    EXPECT_TRUE(saved.at(2)->days().empty());
 }
 
 TEST_F(EngineTest, TimerFetchFailingSixTimesKeepsTheOldDays) {
@@ -277,8 +287,8 @@ TEST_F(EngineTest, RetryInFlightDuringARemovalStillEndsWithAFinalResult) {
     ASSERT_EQ(notifier.notes().size(), 1u);
     EXPECT_EQ(notifier.notes()[0].cityIndex, 0);
     EXPECT_EQ(notifier.notes()[0].status, STATUS_UPDATED);
-    EXPECT_EQ(logEntries(), (std::vector<std::string>{"Bfailure, retry at",
-                                                      "B success(retried 1 times)"}));
+    EXPECT_EQ(logEntries(),
+              (std::vector<std::string>{"Bfailure, retry at", "B success(retried 1 times)"}));
 }
 
 TEST_F(EngineTest, RefusedPostsAreDroppedAndTheEngineGoesOn) {
@@ -347,7 +357,8 @@ TEST_F(EngineTest, WidgetListFollowsAddsAndRemovals) {
     start();
     addCities({"A"});
     const std::string afterFirst = test::readText(dir.file("widgetlist.xml"));
-    EXPECT_EQ(afterFirst, "<widgetlist>\n    <widget name=\"A\" param=\"wc:A\" />\n</widgetlist>\n");
+    EXPECT_EQ(afterFirst,
+              "<widgetlist>\n    <widget name=\"A\" param=\"wc:A\" />\n</widgetlist>\n");
     test::writeFile(dir.file("widgetlist.xml"), "marker");
     addCities({"B"});
     EXPECT_EQ(test::readFile(dir.file("widgetlist.xml")), "marker");
