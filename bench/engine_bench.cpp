@@ -20,8 +20,8 @@ void BM_ApplyResultAndSave100Cities(benchmark::State& state) {
     platform.queue = &queue;
     engine.initialise(platform);
     for (int i = 0; i < 100; ++i) {
-        engine.addCity(WeatherJob(-1, "City " + std::to_string(i), "wc:" + std::to_string(i),
-                                  ORIGIN_USER));
+        engine.addCity(
+            WeatherJob(-1, "City " + std::to_string(i), "wc:" + std::to_string(i), ORIGIN_USER));
     }
     engine.refreshAll(ORIGIN_USER);
     while (queue.size() > 0) {

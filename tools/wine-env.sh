@@ -2,7 +2,8 @@
 # persistent wineserver so that every Wine process starts quickly. Its output is detached:
 # Wine services that inherit CTest's pipes would otherwise keep CTest waiting.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="$root/build/wineprefix"
+# BRISALUNE_WINEPREFIX lets a second build run beside the first without sharing its Wine.
+export WINEPREFIX="${BRISALUNE_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64

@@ -11,7 +11,7 @@ namespace brisalune {
 // Holds the two refresh timers on a hidden window of the thread that made it (the
 // user-interface thread), so their ticks run there.
 class WindowRefreshTimer : public RefreshTimer {
-public:
+  public:
     explicit WindowRefreshTimer(std::function<void()> onTick);
     ~WindowRefreshTimer() override;
 
@@ -24,7 +24,7 @@ public:
     // What a tick does: refresh everything, and the start-up timer ends after its one tick.
     void fire(unsigned timerId);
 
-private:
+  private:
     void arm();
 
     std::function<void()> onTick_;
@@ -35,7 +35,7 @@ private:
 // Posts WM_JOB_STATUS with the record's address; the receiver takes ownership with
 // takeStatusRecord. A refused post frees the record at once.
 class ThreadMessageNotifier : public StatusNotifier {
-public:
+  public:
     bool post(int64_t threadId, std::unique_ptr<WeatherJob> record) override;
 };
 

@@ -64,8 +64,8 @@ void WindowRefreshTimer::arm() {
     }
     HWND window = static_cast<HWND>(window_);
     // Periods past the system's longest timer are held at it rather than wrapping round.
-    const uint64_t period = std::min<uint64_t>(static_cast<uint64_t>(hours_) * 3600000u,
-                                               USER_TIMER_MAXIMUM);
+    const uint64_t period =
+        std::min<uint64_t>(static_cast<uint64_t>(hours_) * 3600000u, USER_TIMER_MAXIMUM);
     SetTimer(window, STARTUP_TIMER_ID, 1000, timerProc);
     SetTimer(window, REFRESH_TIMER_ID, static_cast<UINT>(period), timerProc);
 }

@@ -10,14 +10,14 @@
 namespace brisalune {
 
 class CWidgetApp {
-public:
+  public:
     using FetchFn = std::function<ForecastList(const std::string& param)>;
 
     explicit CWidgetApp(FetchFn fetch);
     // Runs the program with the argument text that followed its path; returns the exit code.
     int run(const std::string& commandLine);
 
-private:
+  private:
     FetchFn fetch_;
 };
 

@@ -41,10 +41,10 @@ int CWidgetApp::run(const std::string& commandLine) {
     static ThreadMessageNotifier notifier;
     static RegistryRunEntry runEntry;
     static WindowRefreshTimer timer([&engine] { engine.refreshAll(ORIGIN_TIMER); });
-    static NetworkWorker worker(
-        queue, fetch_, [&engine](std::unique_ptr<WeatherJob> job, ForecastList days) {
-            engine.ApplyResult(std::move(job), std::move(days));
-        });
+    static NetworkWorker worker(queue, fetch_,
+                                [&engine](std::unique_ptr<WeatherJob> job, ForecastList days) {
+                                    engine.ApplyResult(std::move(job), std::move(days));
+                                });
 
     EnginePlatform platform;
     platform.dataDirectory = programDirectory();

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "app/Texts.h"
 #include "app/WideText.h"
 
 namespace brisalune {
@@ -24,9 +25,7 @@ std::string programPath() {
 }
 
 std::string programDirectory() {
-    const std::string path = programPath();
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    return directoryOf(programPath());
 }
 
 unsigned long fileVersion(const std::string& path, uint16_t& major, uint16_t& minor) {

@@ -8,7 +8,7 @@
 namespace brisalune {
 
 class SingleInstance {
-public:
+  public:
     // The names are the program's own unless a test gives others.
     SingleInstance(std::string mutexName, std::string eventName);
     ~SingleInstance();
@@ -21,7 +21,7 @@ public:
     // instance running without the wake-up service.
     bool acquire(uint32_t uiThreadId);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
     std::string mutexName_;

@@ -6,6 +6,11 @@
 
 namespace brisalune {
 
+std::string directoryOf(const std::string& windowsPath) {
+    const size_t slash = windowsPath.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : windowsPath.substr(0, slash);
+}
+
 std::string joinPath(const std::string& directory, const std::string& name) {
     return directory + kPathSeparator + name;
 }

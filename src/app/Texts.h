@@ -12,6 +12,10 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// A Windows file path without everything from its last backslash on: "C:\\x\\a.exe" gives
+// "C:\\x", a file in a drive's root gives the drive alone ("C:").
+std::string directoryOf(const std::string& windowsPath);
+
 // Every file of the program lives directly in the program directory.
 std::string joinPath(const std::string& directory, const std::string& name);
 

@@ -1,7 +1,6 @@
 #include "draw/DibImage.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
+#include "draw/GdiplusHandles.h"
 
 #include <cstring>
 #include <memory>
@@ -14,18 +13,7 @@ namespace brisalune {
 
 namespace {
 
-namespace gp = Gdiplus;
-namespace flat = Gdiplus::DllExports;
-
-struct GdipImageDeleter {
-    void operator()(gp::GpBitmap* bitmap) const { flat::GdipDisposeImage(bitmap); }
-};
-using GdipBitmapPtr = std::unique_ptr<gp::GpBitmap, GdipImageDeleter>;
-
-struct GdipGraphicsDeleter {
-    void operator()(gp::GpGraphics* graphics) const { flat::GdipDeleteGraphics(graphics); }
-};
-using GdipGraphicsPtr = std::unique_ptr<gp::GpGraphics, GdipGraphicsDeleter>;
+using namespace brisalune::gdiplus;
 
 // A colour palette of up to 254 entries fits here; the full 256 of a GIF goes to the heap.
 constexpr size_t kStackPaletteBytes = 1024;
@@ -202,7 +190,7 @@ HRESULT DibImage::Load(const std::string& path) {
     const std::wstring widePath = widen(path);
     gp::GpBitmap* decoded = nullptr;
     const gp::GpStatus status = flat::GdipCreateBitmapFromFile(widePath.c_str(), &decoded);
-    GdipBitmapPtr picture(decoded);
+    BitmapPtr picture(decoded);
     if (status != gp::Ok || picture == nullptr) {
         return E_FAIL;
     }
@@ -295,12 +283,12 @@ HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
             gp::Ok) {
             return E_FAIL;
         }
-        GdipBitmapPtr wrapper(wrapped);
+        BitmapPtr wrapper(wrapped);
         gp::GpGraphics* rawGraphics = nullptr;
         if (flat::GdipGetImageGraphicsContext(wrapper.get(), &rawGraphics) != gp::Ok) {
             return E_FAIL;
         }
-        GdipGraphicsPtr graphics(rawGraphics);
+        GraphicsPtr graphics(rawGraphics);
         if (flat::GdipDrawImageI(graphics.get(), picture, 0, 0) != gp::Ok) {
             return E_FAIL;
         }

@@ -1,28 +1,13 @@
 #include "draw/ImageButton.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
-
+#include "draw/GdiplusHandles.h"
 #include "draw/MemoryDC.h"
 
 namespace brisalune {
 
 namespace {
 
-namespace gp = Gdiplus;
-namespace flat = Gdiplus::DllExports;
-
-struct GraphicsDeleter {
-    void operator()(gp::GpGraphics* graphics) const { flat::GdipDeleteGraphics(graphics); }
-};
-using GraphicsPtr = std::unique_ptr<gp::GpGraphics, GraphicsDeleter>;
-
-struct ImageAttributesDeleter {
-    void operator()(gp::GpImageAttributes* attributes) const {
-        flat::GdipDisposeImageAttributes(attributes);
-    }
-};
-using ImageAttributesPtr = std::unique_ptr<gp::GpImageAttributes, ImageAttributesDeleter>;
+using namespace brisalune::gdiplus;
 
 // Red, green and blue become 1.05 x value + 0.05 (clamped); alpha stays.
 const gp::ColorMatrix kBrighten = {{

@@ -11,7 +11,7 @@ namespace brisalune {
 class RefreshLog;
 
 class HttpClient {
-public:
+  public:
     // A read that breaks off midway is reported in this log, which must outlive the client.
     explicit HttpClient(RefreshLog& log);
     virtual ~HttpClient();
@@ -30,7 +30,7 @@ public:
 
     const std::string& formBody() const { return form_; }
 
-private:
+  private:
     RefreshLog& log_;
     std::string form_;
 };

@@ -26,7 +26,7 @@ constexpr DWORD kReadChunk = 16384;
 constexpr size_t kMessageLimit = 254;
 
 class InternetHandle {
-public:
+  public:
     explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
     ~InternetHandle() {
         if (handle_ != nullptr) {
@@ -39,7 +39,7 @@ public:
     explicit operator bool() const { return handle_ != nullptr; }
     HINTERNET get() const { return handle_; }
 
-private:
+  private:
     HINTERNET handle_;
 };
 

@@ -13,14 +13,14 @@ namespace brisalune {
 // in pieces of any size; a line counts only once its line feed has arrived, so an answer that
 // breaks off midway keeps its whole lines and drops the piece of a line it was reading.
 class AnswerLines {
-public:
+  public:
     void feed(std::string_view bytes);
     // The answer ended normally: a last line without a line feed gets "\r\n" too.
     std::string finish();
     // Reading failed: only the whole lines count.
     std::string abandon();
 
-private:
+  private:
     std::string text_;
     std::string partial_;
 };

@@ -12,7 +12,7 @@
 namespace brisalune {
 
 class JobQueue {
-public:
+  public:
     // Never blocks beyond the queue's short lock. Wakes the worker only when it sleeps, so a
     // burst of pushes onto a busy worker costs no signal at all.
     void Push(std::unique_ptr<WeatherJob> job);
@@ -24,7 +24,7 @@ public:
     bool workerWaiting() const;
     uint64_t wakeSignals() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::unique_ptr<WeatherJob>> jobs_;

@@ -67,27 +67,10 @@ bool nestsTooDeep(const std::string& text) {
 
 ForecastDay readDay(const TiXmlElement& element) {
     ForecastDay day;
+    // Other attributes, an "alert" among them, are not the service's forecast and are ignored.
     for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute != nullptr;
          attribute = attribute->Next()) {
-        const std::string& name = attribute->NameTStr();
-        const std::string& value = attribute->ValueStr();
-        if (name == "low") {
-            day.low = decimalValue(value);
-        } else if (name == "high") {
-            day.high = decimalValue(value);
-        } else if (name == "skycodeday") {
-            day.skycodeday = decimalValue(value);
-        } else if (name == "skytextday") {
-            day.skytextday = value;
-        } else if (name == "date") {
-            day.date = value;
-        } else if (name == "day") {
-            day.day = value;
-        } else if (name == "shortday") {
-            day.shortday = value;
-        } else if (name == "precip") {
-            day.precip = value;
-        }
+        setForecastAttribute(day, attribute->NameTStr(), attribute->ValueStr());
     }
     return day;
 }

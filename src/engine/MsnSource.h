@@ -11,7 +11,7 @@ namespace brisalune {
 class RefreshLog;
 
 class MsnSource {
-public:
+  public:
     // The HTTP layer reports broken-off answers in this log.
     explicit MsnSource(RefreshLog& log) : log_(log) {}
 
@@ -28,7 +28,7 @@ public:
     // so tests and the demo talk to a stand-in.
     static std::string RequestUrl(const std::string& param);
 
-private:
+  private:
     RefreshLog& log_;
 };
 

@@ -5,7 +5,9 @@ namespace brisalune {
 NetworkWorker::NetworkWorker(JobQueue& queue, FetchFn fetch, ResultFn result)
     : queue_(queue), fetch_(std::move(fetch)), result_(std::move(result)) {}
 
-NetworkWorker::~NetworkWorker() { Stop(); }
+NetworkWorker::~NetworkWorker() {
+    Stop();
+}
 
 void NetworkWorker::Start() {
     std::lock_guard<std::mutex> hold(mutex_);

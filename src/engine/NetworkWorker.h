@@ -13,7 +13,7 @@
 namespace brisalune {
 
 class NetworkWorker {
-public:
+  public:
     // Downloads and parses one city's forecast; an empty list when nothing usable arrived.
     using FetchFn = std::function<ForecastList(const std::string& param)>;
     // Takes the job and its list; the engine's ApplyResult.
@@ -33,7 +33,7 @@ public:
     // The thread's loop; returns 0 when it takes a JOB_STOP job.
     int Run();
 
-private:
+  private:
     JobQueue& queue_;
     FetchFn fetch_;
     ResultFn result_;

@@ -6,9 +6,8 @@ namespace brisalune {
 
 int decimalValue(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() &&
-           (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' ||
-            text[i] == '\v' || text[i] == '\f')) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
+                               text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
         ++i;
     }
     bool negative = false;
@@ -30,6 +29,29 @@ int decimalValue(const std::string& text) {
         return INT_MAX;
     }
     return static_cast<int>(value);
+}
+
+bool setForecastAttribute(ForecastDay& day, const std::string& name, const std::string& value) {
+    if (name == "low") {
+        day.low = decimalValue(value);
+    } else if (name == "high") {
+        day.high = decimalValue(value);
+    } else if (name == "skycodeday") {
+        day.skycodeday = decimalValue(value);
+    } else if (name == "skytextday") {
+        day.skytextday = value;
+    } else if (name == "date") {
+        day.date = value;
+    } else if (name == "day") {
+        day.day = value;
+    } else if (name == "shortday") {
+        day.shortday = value;
+    } else if (name == "precip") {
+        day.precip = value;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 WeatherJob::WeatherJob(int32_t cityIndex, std::string name, std::string param, int32_t origin)
@@ -77,8 +99,7 @@ std::string WeatherJob::ResultText(bool success) const {
         if (retriesLeft >= RETRY_BUDGET) {
             return name + " success";
         }
-        return name + " success(retried " + std::to_string(RETRY_BUDGET - retriesLeft) +
-               " times)";
+        return name + " success(retried " + std::to_string(RETRY_BUDGET - retriesLeft) + " times)";
     }
     return name + (success ? " success(gui)" : " failure(gui)");
 }

@@ -44,11 +44,15 @@ struct ForecastDay {
     bool operator==(const ForecastDay&) const = default;
 };
 
+// Sets the field named by one of the service's forecast attributes (low, high, skycodeday,
+// skytextday, date, day, shortday, precip); answers false for any other name.
+bool setForecastAttribute(ForecastDay& day, const std::string& name, const std::string& value);
+
 // The owned, ordered day list of one city.
 using ForecastList = std::vector<ForecastDay>;
 
 class WeatherJob {
-public:
+  public:
     WeatherJob() = default;
     WeatherJob(int32_t cityIndex, std::string name, std::string param, int32_t origin);
     // A copy starts again with the full retry budget of its origin.
@@ -72,7 +76,7 @@ public:
 };
 
 class CityRecord {
-public:
+  public:
     CityRecord() = default;
     CityRecord(int32_t cityIndex, std::string name, std::string param, int32_t origin);
 
@@ -84,12 +88,12 @@ public:
 
     WeatherJob info;
 
-private:
+  private:
     ForecastList days_;
 };
 
 class CityTable {
-public:
+  public:
     int count() const { return static_cast<int>(cities_.size()); }
     CityRecord* at(int position);
     const CityRecord* at(int position) const;
@@ -99,7 +103,7 @@ public:
     // The city the job was made for: position, name and parameter must all match exactly.
     CityRecord* FindMatching(const WeatherJob& job);
 
-private:
+  private:
     std::vector<CityRecord> cities_;
 };
 

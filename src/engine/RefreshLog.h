@@ -10,7 +10,7 @@
 namespace brisalune {
 
 class RefreshLog {
-public:
+  public:
     // Past this size the oldest whole entries are dropped, so a widget left running for months
     // does not grow without end.
     static constexpr size_t kLimit = 1024 * 1024;
@@ -24,7 +24,7 @@ public:
 
     // Never take the engine's lock while holding this one; the engine appends while holding its
     // own, so the order is always engine first.
-private:
+  private:
     mutable std::mutex mutex_;
     std::string text_;
     std::deque<size_t> entryLengths_;

@@ -36,7 +36,7 @@ struct CatalogueCountry {
 };
 
 class CityCatalogue {
-public:
+  public:
     // Hands out a document's bytes by resource name, or none.
     using Loader = std::function<std::optional<std::string>(const std::string& name)>;
 
@@ -62,7 +62,7 @@ public:
     // keyword's trailing blanks are dropped (leading ones count). An empty keyword matches all.
     static bool MatchesKeyword(std::string_view name, std::string_view keyword);
 
-private:
+  private:
     Loader loader_;
     std::optional<std::vector<CatalogueCountry>> countries_;
 };

@@ -13,26 +13,10 @@ namespace {
 void readDay(const TiXmlElement& element, ForecastDay& day) {
     for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute != nullptr;
          attribute = attribute->Next()) {
-        const std::string& name = attribute->NameTStr();
-        const std::string& value = attribute->ValueStr();
-        if (name == "alert") {
-            day.alert = value == "1";
-        } else if (name == "low") {
-            day.low = decimalValue(value);
-        } else if (name == "high") {
-            day.high = decimalValue(value);
-        } else if (name == "skycodeday") {
-            day.skycodeday = decimalValue(value);
-        } else if (name == "skytextday") {
-            day.skytextday = value;
-        } else if (name == "date") {
-            day.date = value;
-        } else if (name == "day") {
-            day.day = value;
-        } else if (name == "shortday") {
-            day.shortday = value;
-        } else if (name == "precip") {
-            day.precip = value;
+        if (attribute->NameTStr() == "alert") {
+            day.alert = attribute->ValueStr() == "1";
+        } else {
+            setForecastAttribute(day, attribute->NameTStr(), attribute->ValueStr());
         }
     }
 }
@@ -42,7 +26,9 @@ void readDay(const TiXmlElement& element, ForecastDay& day) {
 CityListStore::CityListStore(std::string programDirectory)
     : directory_(std::move(programDirectory)) {}
 
-std::string CityListStore::path() const { return joinPath(directory_, "citylist.xml"); }
+std::string CityListStore::path() const {
+    return joinPath(directory_, "citylist.xml");
+}
 
 void CityListStore::load(CityTable& table) const {
     TiXmlDocument document;

@@ -8,7 +8,7 @@ namespace brisalune {
 class CityTable;
 
 class CityListStore {
-public:
+  public:
     explicit CityListStore(std::string programDirectory);
 
     // Appends the file's cities to an empty table. A missing or unreadable file leaves it empty
@@ -20,7 +20,7 @@ public:
 
     std::string path() const;
 
-private:
+  private:
     std::string directory_;
 };
 

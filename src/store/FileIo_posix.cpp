@@ -7,9 +7,13 @@
 
 namespace brisalune::fileio {
 
-FILE* open(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+FILE* open(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
 
-bool flushToDisk(FILE* file) { return ::fsync(::fileno(file)) == 0; }
+bool flushToDisk(FILE* file) {
+    return ::fsync(::fileno(file)) == 0;
+}
 
 bool replace(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) {
@@ -26,6 +30,8 @@ bool replace(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool remove(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
 
 }  // namespace brisalune::fileio

@@ -6,7 +6,7 @@
 namespace brisalune {
 
 class RegistryRunEntry : public RunEntryStore {
-public:
+  public:
     bool IsRunEntryPresent() override;
     void AddRunEntry(const std::string& commandLine) override;
     void RemoveRunEntry() override;

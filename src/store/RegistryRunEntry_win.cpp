@@ -14,7 +14,7 @@ const wchar_t kValueName[] = L"Brisalune";
 
 // Closes the key on every path.
 class RunKey {
-public:
+  public:
     explicit RunKey(REGSAM access) {
         if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, access, &key_) != ERROR_SUCCESS) {
             key_ = nullptr;
@@ -29,7 +29,7 @@ public:
     RunKey& operator=(const RunKey&) = delete;
     HKEY get() const { return key_; }
 
-private:
+  private:
     HKEY key_ = nullptr;
 };
 
@@ -43,8 +43,7 @@ bool RegistryRunEntry::IsRunEntryPresent() {
     }
     BYTE data[512];
     DWORD size = sizeof data;
-    return RegQueryValueExW(key.get(), kValueName, nullptr, nullptr, data, &size) ==
-           ERROR_SUCCESS;
+    return RegQueryValueExW(key.get(), kValueName, nullptr, nullptr, data, &size) == ERROR_SUCCESS;
 }
 
 void RegistryRunEntry::AddRunEntry(const std::string& commandLine) {

@@ -6,7 +6,7 @@
 namespace brisalune {
 
 class RunEntryStore {
-public:
+  public:
     virtual ~RunEntryStore() = default;
     // A store that cannot be read counts as holding the entry.
     virtual bool IsRunEntryPresent() = 0;

@@ -18,9 +18,8 @@ struct Settings {
 };
 
 class SettingsStore {
-public:
-    SettingsStore(std::string unit, std::string timeval, std::string days,
-                  std::string startonboot);
+  public:
+    SettingsStore(std::string unit, std::string timeval, std::string days, std::string startonboot);
     virtual ~SettingsStore() = default;
 
     // Where the file lives and what keeps the start-on-boot entry; both may be left unset, and
@@ -39,7 +38,7 @@ public:
 
     Settings values;
 
-private:
+  private:
     std::string directory_;
     RunEntryStore* runEntry_ = nullptr;
 };

@@ -16,7 +16,7 @@ struct WidgetEntry {
 };
 
 class WidgetListStore {
-public:
+  public:
     explicit WidgetListStore(std::string programDirectory = std::string());
 
     void Load();
@@ -28,7 +28,7 @@ public:
     // `cityCount` is the number of cities in the table after the change.
     void OnJobStatus(const WeatherJob& record, int cityCount);
 
-private:
+  private:
     std::string directory_;
     std::vector<WidgetEntry> entries_;
 };

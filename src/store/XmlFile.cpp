@@ -57,9 +57,8 @@ XmlLoad loadXmlFile(const std::string& path, TiXmlDocument& document) {
 }
 
 bool saveXmlFile(const TiXmlDocument& document, const std::string& path) {
-    return fileio::writeAtomically(path, [&document](FILE* file) {
-        return document.SaveFile(file);
-    });
+    return fileio::writeAtomically(path,
+                                   [&document](FILE* file) { return document.SaveFile(file); });
 }
 
 }  // namespace brisalune

@@ -9,26 +9,26 @@
 namespace brisalune {
 
 class CInfoDlg : public win::Dialog {
-public:
+  public:
     CInfoDlg(HWND parent, std::string caption, std::string body);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     std::string caption_;
     std::string body_;
 };
 
 // The About box: the program icon, a welcome line and the About text.
 class CAboutDlg : public win::Dialog {
-public:
+  public:
     CAboutDlg(HWND parent, std::string text);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     std::string text_;
 };
 

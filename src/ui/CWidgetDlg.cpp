@@ -21,8 +21,7 @@ void appendItem(HMENU menu, UINT id, const wchar_t* label) {
 
 }  // namespace
 
-CWidgetDlg::CWidgetDlg(RefreshEngine& engine, std::string programDirectory,
-                       std::string commandLine)
+CWidgetDlg::CWidgetDlg(RefreshEngine& engine, std::string programDirectory, std::string commandLine)
     : Dialog(IDD_WIDGET, nullptr),
       engine_(engine),
       programDirectory_(std::move(programDirectory)),
@@ -222,15 +221,17 @@ win::Menu CWidgetDlg::buildMoreMenu() const {
 }
 
 UINT CWidgetDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
+    return static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
 }
 
 int CWidgetDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
     return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
 }
 
-void CWidgetDlg::endProcess() { ExitProcess(0); }
+void CWidgetDlg::endProcess() {
+    ExitProcess(0);
+}
 
 void CWidgetDlg::ShowContextMenu(int x, int y, bool general) {
     win::Menu menu = general ? buildGeneralMenu() : buildCityMenu();
@@ -278,9 +279,13 @@ INT_PTR CWidgetDlg::RunChildDialog(std::unique_ptr<win::Dialog> dialog) {
     return result;
 }
 
-void CWidgetDlg::HideToTray() { tray_.HideToTray(hwnd_); }
+void CWidgetDlg::HideToTray() {
+    tray_.HideToTray(hwnd_);
+}
 
-void CWidgetDlg::RestoreFromTray() { tray_.RestoreFromTray(hwnd_); }
+void CWidgetDlg::RestoreFromTray() {
+    tray_.RestoreFromTray(hwnd_);
+}
 
 void CWidgetDlg::wakeUp() {
     SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -504,7 +509,9 @@ int CWidgetDlg::listCount() const {
     return count == LB_ERR ? 0 : static_cast<int>(count);
 }
 
-void CWidgetDlg::invalidateList() { InvalidateRect(list_.hwnd(), nullptr, FALSE); }
+void CWidgetDlg::invalidateList() {
+    InvalidateRect(list_.hwnd(), nullptr, FALSE);
+}
 
 void CWidgetDlg::openAbout() {
     RunChildDialog(std::make_unique<CAboutDlg>(hwnd_, aboutText(versionText(false))));

@@ -21,7 +21,7 @@ class WeatherJob;
 class CityRecord;
 
 class CWidgetDlg : public win::Dialog {
-public:
+  public:
     // `commandLine` is the whole argument text after the program path; `programDirectory`
     // is where the img folder lies.
     CWidgetDlg(RefreshEngine& engine, std::string programDirectory, std::string commandLine);
@@ -56,7 +56,7 @@ public:
     void HideToTray();
     void RestoreFromTray();
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void OnCreated() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
@@ -81,7 +81,7 @@ protected:
     void openAbout();
     void openHelp();
 
-private:
+  private:
     bool runCommand(UINT id);
     void wakeUp();
     int selection() const;

@@ -22,8 +22,7 @@ void drawText(HDC dc, const std::string& text, int left, int top, int right, int
 
 }  // namespace
 
-bool CityListBox::OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT* result) {
+bool CityListBox::OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     switch (message) {
         case WM_MEASUREITEM: {
             auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
@@ -83,9 +82,8 @@ void CityListBox::repaintSelection() {
         return;
     }
     RECT rect;
-    if (lastSelected_ >= 0 &&
-        SendMessageW(hwnd_, LB_GETITEMRECT, lastSelected_, reinterpret_cast<LPARAM>(&rect)) !=
-            LB_ERR) {
+    if (lastSelected_ >= 0 && SendMessageW(hwnd_, LB_GETITEMRECT, lastSelected_,
+                                           reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
         InvalidateRect(hwnd_, &rect, TRUE);
     }
     if (current >= 0 &&
@@ -168,8 +166,8 @@ void CityListBox::drawRow(HDC dc, const RECT& rect, const CityRow& row) const {
 
     SetTextColor(dc, textColour);
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
-    win::SelectedObject selectFont(dc, font != nullptr ? static_cast<HGDIOBJ>(font)
-                                                       : GetStockObject(DEFAULT_GUI_FONT));
+    win::SelectedObject selectFont(
+        dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
     if (const std::string* text = row.find("conditions")) {
         drawText(dc, *text, x0, yTop, xMid, yMid);
     }

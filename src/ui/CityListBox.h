@@ -15,7 +15,7 @@ namespace brisalune {
 using CityRows = std::vector<std::unique_ptr<CityRow>>;
 
 class CityListBox : public win::Control {
-public:
+  public:
     static constexpr int kRowHeight = 55;
 
     COLORREF selectionColour = RGB(0, 0, 255);
@@ -32,10 +32,10 @@ public:
     // Paints one row into any DC (the list's own painting and tests use it).
     void drawRow(HDC dc, const RECT& rect, const CityRow& row) const;
 
-protected:
+  protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     void drawItem(const DRAWITEMSTRUCT& item) const;
     void repaintSelection();
 

@@ -10,7 +10,7 @@ namespace brisalune {
 class CityRecord;
 
 class CityRow {
-public:
+  public:
     void set(const std::string& key, const std::string& value) { texts_[key] = value; }
     // The text under the key, or nullptr when the key is missing.
     const std::string* find(const std::string& key) const;
@@ -18,13 +18,13 @@ public:
     void clear() { texts_.clear(); }
     size_t size() const { return texts_.size(); }
 
-private:
+  private:
     std::unordered_map<std::string, std::string> texts_;
 };
 
 // Fills a row from a city: the first forecast day's image, wording, temperatures and weekday,
 // or placeholders when the city has no day yet; the name always; the status word as given.
-void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText,
-             bool fahrenheit, const std::string& programDirectory);
+void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText, bool fahrenheit,
+             const std::string& programDirectory);
 
 }  // namespace brisalune

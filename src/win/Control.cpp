@@ -8,7 +8,9 @@ namespace {
 const UINT_PTR kSubclassId = 0x42524953;  // "BRIS"
 }
 
-Control::~Control() { Detach(); }
+Control::~Control() {
+    Detach();
+}
 
 bool Control::Attach(HWND dialog, int id) {
     Detach();
@@ -32,7 +34,9 @@ void Control::Detach() {
     }
 }
 
-bool Control::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool Control::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT*) {
+    return false;
+}
 
 LRESULT Control::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return Default(message, wParam, lParam);

@@ -10,7 +10,7 @@
 namespace brisalune::win {
 
 class Control : public Window {
-public:
+  public:
     ~Control() override;
 
     // Binds the object to the control with that id in the dialog. False when there is none.
@@ -22,7 +22,7 @@ public:
     // parent received about this control. Answer true with *result when handled.
     virtual bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
-protected:
+  protected:
     // Called once the object is bound, before the control sees any message through it; a
     // control that needs another style of its window sets it here.
     virtual void OnAttached() {}
@@ -32,7 +32,7 @@ protected:
 
     HWND parent() const { return GetParent(hwnd_); }
 
-private:
+  private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR data);
     int id_ = 0;

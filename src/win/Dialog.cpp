@@ -33,9 +33,13 @@ bool returnsDirectly(UINT message) {
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
-Dialog::~Dialog() { Destroy(); }
+Dialog::~Dialog() {
+    Destroy();
+}
 
-HINSTANCE Dialog::instance() { return GetModuleHandleW(nullptr); }
+HINSTANCE Dialog::instance() {
+    return GetModuleHandleW(nullptr);
+}
 
 bool Dialog::Create() {
     ended_ = false;
@@ -158,7 +162,9 @@ bool Dialog::OnCommand(WORD id, WORD, HWND) {
     return false;
 }
 
-bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT*) {
+    return false;
+}
 
 bool Dialog::attach(Control& control, int id) {
     if (!control.Attach(hwnd_, id)) {
@@ -209,8 +215,8 @@ INT_PTR Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             control = controlFor(reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem);
             break;
         case WM_MEASUREITEM:
-            control = controlFor(item(static_cast<int>(
-                reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID)));
+            control = controlFor(
+                item(static_cast<int>(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID)));
             break;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:

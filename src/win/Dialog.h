@@ -13,7 +13,7 @@ namespace brisalune::win {
 class Control;
 
 class Dialog : public Window {
-public:
+  public:
     Dialog(UINT templateId, HWND parent);
     ~Dialog() override;
 
@@ -36,7 +36,7 @@ public:
 
     static HINSTANCE instance();
 
-protected:
+  protected:
     // Answer true to let the dialog manager give the focus to the first control.
     virtual bool OnInitDialog() { return true; }
     // After the window exists and has been shown as its template says.
@@ -53,7 +53,7 @@ protected:
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
     HWND parentWindow() const { return parent_; }
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     Control* controlFor(HWND child) const;

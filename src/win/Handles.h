@@ -10,7 +10,7 @@ namespace brisalune::win {
 
 template <typename T, typename Traits>
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(T handle) : handle_(handle) {}
     ~UniqueHandle() { reset(); }
@@ -34,7 +34,7 @@ public:
         handle_ = handle;
     }
 
-private:
+  private:
     T handle_ = Traits::invalid();
 };
 
@@ -86,7 +86,7 @@ using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 
 // A window's DC, released to its window at the end.
 class WindowDc {
-public:
+  public:
     explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
     ~WindowDc() {
         if (dc_ != nullptr) {
@@ -97,14 +97,14 @@ public:
     WindowDc& operator=(const WindowDc&) = delete;
     HDC get() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 // Selects an object into a DC and puts the previous one back at the end.
 class SelectedObject {
-public:
+  public:
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
     ~SelectedObject() {
         if (previous_ != nullptr && previous_ != HGDI_ERROR) {
@@ -114,7 +114,7 @@ public:
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };
@@ -130,7 +130,7 @@ using GlobalMemory = UniqueHandle<HGLOBAL, GlobalMemoryTraits>;
 // A memory DC with its own bitmap selected into it: an off-screen picture that can be drawn on
 // and copied from. The bitmap is put out of the DC before either is deleted.
 class BitmapDc {
-public:
+  public:
     BitmapDc() = default;
     ~BitmapDc() { reset(); }
     BitmapDc(const BitmapDc&) = delete;
@@ -194,7 +194,7 @@ public:
     int height() const { return height_; }
     explicit operator bool() const { return dc_ != nullptr; }
 
-private:
+  private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;

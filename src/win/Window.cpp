@@ -35,7 +35,9 @@ Window::~Window() {
     }
 }
 
-bool Window::PreTranslateMessage(MSG&) { return false; }
+bool Window::PreTranslateMessage(MSG&) {
+    return false;
+}
 
 Window* Window::FromHandle(HWND hwnd) {
     auto found = boundWindows().find(hwnd);
@@ -60,9 +62,13 @@ void Window::unbindHandle() {
     }
 }
 
-void setMainWindow(Window* window) { g_mainWindow = window; }
+void setMainWindow(Window* window) {
+    g_mainWindow = window;
+}
 
-Window* mainWindow() { return g_mainWindow; }
+Window* mainWindow() {
+    return g_mainWindow;
+}
 
 bool preTranslateMessage(MSG& msg) {
     bool mainVisited = false;

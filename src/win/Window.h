@@ -7,7 +7,7 @@
 namespace brisalune::win {
 
 class Window {
-public:
+  public:
     Window() = default;
     virtual ~Window();
     Window(const Window&) = delete;
@@ -22,7 +22,7 @@ public:
 
     static Window* FromHandle(HWND hwnd);
 
-protected:
+  protected:
     void bindHandle(HWND hwnd);
     void unbindHandle();
 

@@ -84,7 +84,7 @@ TEST(JobQueueStress, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
 
 // A worker whose downloads the test releases one at a time.
 class GatedFetch {
-public:
+  public:
     ForecastList operator()(const std::string& param) {
         std::unique_lock<std::mutex> hold(mutex_);
         fetched_.push_back(param);
@@ -109,7 +109,7 @@ public:
         return fetched_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> fetched_;
@@ -182,8 +182,8 @@ TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
     std::thread editor([&] {
         int n = 0;
         while (std::chrono::steady_clock::now() < end) {
-            const int position = engine.addCity(
-                WeatherJob(-1, "City " + std::to_string(n), "wc:" + std::to_string(n), ORIGIN_USER));
+            const int position = engine.addCity(WeatherJob(-1, "City " + std::to_string(n),
+                                                           "wc:" + std::to_string(n), ORIGIN_USER));
             engine.refreshCity(position, ORIGIN_USER);
             if (++n % 3 == 0) {
                 engine.removeCity(n % 5);

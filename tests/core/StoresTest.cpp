@@ -45,7 +45,8 @@ TEST(CityListStore, RoundTripKeepsEveryByteAndTheStandardLayout) {
                         "skytextday='Teilweise sonnig A&amp;B&lt;C&gt;D&quot;E&apos;F'"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("precip=\"47\" />\n    </city>\n    <city name='A&amp;B"), std::string::npos);
+    EXPECT_NE(text.find("precip=\"47\" />\n    </city>\n    <city name='A&amp;B"),
+              std::string::npos);
 #ifdef _WIN32
     // Written in text mode, as every other file of the program.
     EXPECT_NE(readFile(dir.file("citylist.xml")).find("\r\n"), std::string::npos);
@@ -161,7 +162,7 @@ TEST(CityListStore, SaveIntoAMissingDirectoryFailsQuietly) {
 }
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     SettingsStore load() {
         SettingsStore store("0", "1", "3", "1");
         store.attach(dir.path(), &runEntry);
@@ -181,13 +182,11 @@ TEST_F(SettingsStoreTest, FirstStartHasDefaultsWithStartOnBootOffAndWritesNothin
 }
 
 TEST_F(SettingsStoreTest, RegistryHasTheLastWordOnStartOnBoot) {
-    writeFile(dir.file("settings.xml"),
-              "<Settings><startonboot startonboot=\"1\" /></Settings>");
+    writeFile(dir.file("settings.xml"), "<Settings><startonboot startonboot=\"1\" /></Settings>");
     EXPECT_EQ(load().values.startonboot, "0");
 
     runEntry.present = true;
-    writeFile(dir.file("settings.xml"),
-              "<Settings><startonboot startonboot=\"0\" /></Settings>");
+    writeFile(dir.file("settings.xml"), "<Settings><startonboot startonboot=\"0\" /></Settings>");
     SettingsStore store = load();
     EXPECT_EQ(store.values.startonboot, "0");
     EXPECT_TRUE(runEntry.present);
@@ -245,7 +244,7 @@ TEST_F(SettingsStoreTest, MalformedFileKeepsDefaultsAndIsSetAside) {
 }
 
 class WidgetListStoreTest : public ::testing::Test {
-protected:
+  protected:
     WidgetListStore loaded() {
         WidgetListStore store(dir.path());
         store.Load();
@@ -277,10 +276,12 @@ TEST_F(WidgetListStoreTest, NoFileMeansNothingIsEverWritten) {
 TEST_F(WidgetListStoreTest, LoadsByPositionAndWritesNameAndParamOnly) {
     writeFile(dir.file("widgetlist.xml"),
               "<w>\n"
-              "  <widget name=\"" + kZurich + "\" param=\"wc:1&amp;q=Z\" sel=\"2\" />\n"
-              "  <gadget name=\"x\" />\n"
-              "  <widget only=\"Name\" />\n"
-              "</w>\n");
+              "  <widget name=\"" +
+                  kZurich +
+                  "\" param=\"wc:1&amp;q=Z\" sel=\"2\" />\n"
+                  "  <gadget name=\"x\" />\n"
+                  "  <widget only=\"Name\" />\n"
+                  "</w>\n");
     WidgetListStore store = loaded();
     ASSERT_EQ(store.count(), 2);
     EXPECT_EQ(store.EntryAt(0)->name, kZurich);
@@ -295,14 +296,17 @@ TEST_F(WidgetListStoreTest, LoadsByPositionAndWritesNameAndParamOnly) {
     ASSERT_TRUE(store.Save());
     EXPECT_EQ(readText(dir.file("widgetlist.xml")),
               "<widgetlist>\n"
-              "    <widget name=\"" + kZurich + "\" param=\"wc:1&amp;q=Z\" />\n"
-              "    <widget name=\"Name\" param=\"\" />\n"
-              "</widgetlist>\n");
+              "    <widget name=\"" +
+                  kZurich +
+                  "\" param=\"wc:1&amp;q=Z\" />\n"
+                  "    <widget name=\"Name\" param=\"\" />\n"
+                  "</widgetlist>\n");
     EXPECT_EQ(loaded().EntryAt(0)->selectedCity, 0);
 }
 
 TEST_F(WidgetListStoreTest, FollowsTheCitiesThroughAddsAndRemovals) {
-    const std::string original = "<widgetlist><widget name=\"A\" param=\"a\" x=\"2\" /></widgetlist>";
+    const std::string original =
+        "<widgetlist><widget name=\"A\" param=\"a\" x=\"2\" /></widgetlist>";
     writeFile(dir.file("widgetlist.xml"), original);
     WidgetListStore store = loaded();
 

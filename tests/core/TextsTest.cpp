@@ -27,6 +27,14 @@ TEST(TemperatureText, ConvertsWithTruncationTowardZero) {
     EXPECT_EQ(temperatureText(2147483647, false), "1193046452" + degree + "C");
 }
 
+TEST(ProgramDirectory, EverythingFromTheLastBackslashGoes) {
+    EXPECT_EQ(directoryOf("C:\\Program Files\\Brisalune\\Brisalune.exe"),
+              "C:\\Program Files\\Brisalune");
+    // A program in a drive's root: its city list is then "C:" + "\\citylist.xml".
+    EXPECT_EQ(directoryOf("C:\\Brisalune.exe"), "C:");
+    EXPECT_EQ(directoryOf("Brisalune.exe"), "");
+}
+
 TEST(ImagePaths, ConditionAndFlagFiles) {
     const std::string s(1, kPathSeparator);
     EXPECT_EQ(conditionImagePath("C:", 32), "C:" + s + "img" + s + "fc_32.gif");

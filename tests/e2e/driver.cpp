@@ -5,6 +5,7 @@
 //   driver visible                     prints 1 when the widget is shown, 0 when hidden
 //   driver exit                        chooses Exit and answers Yes
 //   driver escape                      presses Escape in the widget
+//   driver hover ID                    rests the pointer on the widget's control ID
 // Exit code 0 on success, 1 on failure, 2 when the widget is not found.
 #include <windows.h>
 
@@ -30,7 +31,7 @@ HWND findWidget() {
 // The list's pixels as they are on screen. Read through the screen's DC: another process's
 // window DC answers no pixels under Wine.
 class ScreenPixels {
-public:
+  public:
     explicit ScreenPixels(HWND window) {
         RECT client{};
         GetClientRect(window, &client);
@@ -65,7 +66,7 @@ public:
         return (bits_[y * width_ + x] & 0xFFFFFF) == 0xFFFFFF;
     }
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     HDC memory_ = nullptr;
@@ -127,7 +128,8 @@ int exitWithYes(HWND widget) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::printf("usage: driver wait-widget SECONDS | rows | visible | exit | escape\n");
+        std::printf(
+            "usage: driver wait-widget SECONDS | rows | visible | exit | escape | hover ID\n");
         return 1;
     }
     const std::string command = argv[1];
@@ -155,6 +157,17 @@ int main(int argc, char** argv) {
     }
     if (command == "exit") {
         return exitWithYes(widget);
+    }
+    if (command == "hover" && argc > 2) {
+        RECT control{};
+        if (!GetWindowRect(GetDlgItem(widget, std::atoi(argv[2])), &control)) {
+            return 1;
+        }
+        // Moved twice, so the control sees a move inside it and starts tracking the hover.
+        SetCursorPos(control.left + 2, control.top + 2);
+        Sleep(100);
+        SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
+        return 0;
     }
     if (command == "escape") {
         HWND list = GetDlgItem(widget, IDC_CITY_LIST);

@@ -158,6 +158,9 @@ class WholeProgram(unittest.TestCase):
         shown = wait_for(rows_done, 20, step=0.5)
         self.assertTrue(shown, "rows on screen: %s" % program.driver("rows")[1])
 
+        # The pointer rests on Refresh, so the picture shows one hot button too.
+        self.assertEqual(program.driver("hover", "1022")[0], 0)
+        time.sleep(0.5)
         shot = os.path.join(ARGS.work, "widget.png")
         subprocess.run("xwd -root -silent | convert xwd:- '%s'" % shot, shell=True, check=True)
         self.assertGreater(os.path.getsize(shot), 1000)

@@ -28,8 +28,8 @@ ScratchDir::ScratchDir() {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     const std::filesystem::path base = std::filesystem::temp_directory_path();
     const std::filesystem::path dir =
-        base / fsPath("brisalune-t\xC3\xA9st-" + std::to_string(stamp) + "-" +
-                      std::to_string(counter++));
+        base /
+        fsPath("brisalune-t\xC3\xA9st-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(dir);
     path_ = utf8Of(dir);
 }
@@ -43,7 +43,9 @@ std::string ScratchDir::file(const std::string& name) const {
     return utf8Of(fsPath(path_) / fsPath(name));
 }
 
-bool exists(const std::string& path) { return std::filesystem::exists(fsPath(path)); }
+bool exists(const std::string& path) {
+    return std::filesystem::exists(fsPath(path));
+}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(fsPath(path), std::ios::binary);

@@ -17,7 +17,7 @@ namespace brisalune::test {
 // A fresh directory, removed with everything in it at the end of the test. Its name holds
 // non-ASCII letters so every path the program builds is exercised with them.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -26,7 +26,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -39,7 +39,7 @@ std::string readText(const std::string& path);
 
 // Keeps every posted record; can be told to refuse posts.
 class FakeNotifier : public StatusNotifier {
-public:
+  public:
     bool post(int64_t threadId, std::unique_ptr<WeatherJob> record) override;
 
     struct Note {
@@ -51,25 +51,25 @@ public:
     void clear();
     void refuse(bool refuse);
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<Note> notes_;
     bool refuse_ = false;
 };
 
 class FakeTimer : public RefreshTimer {
-public:
+  public:
     void setHours(int hours) override;
     void stop() override;
     std::vector<std::string> calls();
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::string> calls_;
 };
 
 class FakeRunEntry : public RunEntryStore {
-public:
+  public:
     bool IsRunEntryPresent() override { return present; }
     void AddRunEntry(const std::string& commandLine) override {
         present = true;

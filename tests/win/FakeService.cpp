@@ -11,7 +11,7 @@ namespace brisalune::test {
 namespace {
 
 class WinsockSession {
-public:
+  public:
     WinsockSession() {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
@@ -20,7 +20,7 @@ public:
 };
 
 class Socket {
-public:
+  public:
     Socket() : socket_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
     ~Socket() {
         if (socket_ != INVALID_SOCKET) {
@@ -31,7 +31,7 @@ public:
     Socket& operator=(const Socket&) = delete;
     SOCKET get() const { return socket_; }
 
-private:
+  private:
     SOCKET socket_;
 };
 

@@ -14,7 +14,7 @@ struct RawAnswer {
 };
 
 class FakeService {
-public:
+  public:
     // Empty when the tests were not started through the launcher.
     static std::string baseUrl();
 

@@ -53,7 +53,7 @@ double fastest(const std::vector<double>& values) {
 
 // Counts final results and wakes the waiting bench when all have arrived.
 class CountingNotifier : public StatusNotifier {
-public:
+  public:
     bool post(int64_t, std::unique_ptr<WeatherJob> record) override {
         std::lock_guard<std::mutex> hold(mutex_);
         if (record->status == STATUS_UPDATED || record->status == STATUS_FAILED) {
@@ -69,7 +69,7 @@ public:
         return failed_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable done_;
     int finals_ = 0;

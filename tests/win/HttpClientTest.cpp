@@ -24,7 +24,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 class HttpClientTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(FakeService::baseUrl().empty())
             << "run through tools/with-fake-service.sh, which starts the stand-in";

@@ -45,7 +45,7 @@ void setRunValueBytes(const void* bytes, DWORD size) {
 }
 
 class RegistryRunEntryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { entry.RemoveRunEntry(); }
     void TearDown() override { entry.RemoveRunEntry(); }
     RegistryRunEntry entry;

@@ -24,18 +24,12 @@ using test::FakeService;
 const int64_t kUiThread = 77;
 
 class WeatherPathTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(FakeService::baseUrl().empty())
             << "run through tools/with-fake-service.sh, which starts the stand-in";
         FakeService::reset();
-        EnginePlatform platform;
-        platform.dataDirectory = dir.path();
-        platform.queue = &queue;
-        platform.notifier = &notifier;
-        platform.timer = &timer;
-        platform.runEntry = &runEntry;
-        engine.initialise(platform);
+        engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
         engine.registerUiThread(kUiThread);
         worker.Start();
     }

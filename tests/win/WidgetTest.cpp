@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "WinTestSupport.h"
 #include "app/AppPlatform.h"
 #include "app/Messages.h"
+#include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "app/Texts.h"
 #include "app/WideText.h"
@@ -19,25 +21,14 @@
 #include "resource.h"
 #include "ui/CInfoDlg.h"
 #include "ui/CWidgetDlg.h"
+#include "win/WinText.h"
 #include "win/Window.h"
+#include "brisalune_version.h"
 
 namespace brisalune {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string sourceDir() {
-    const std::string source = BRISALUNE_SOURCE_DIR;
-    return source.rfind('/', 0) == 0 ? "Z:" + source : source;
-}
-
-void pumpFor(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    do {
-        win::pumpWaitingMessages();
-        std::this_thread::sleep_for(5ms);
-    } while (std::chrono::steady_clock::now() < end);
-}
 
 std::vector<std::wstring> menuItems(HMENU menu) {
     std::vector<std::wstring> items;
@@ -50,7 +41,7 @@ std::vector<std::wstring> menuItems(HMENU menu) {
 }
 
 class TestWidget : public CWidgetDlg {
-public:
+  public:
     using CWidgetDlg::CWidgetDlg;
 
     std::vector<std::vector<std::wstring>> menusShown;
@@ -60,7 +51,7 @@ public:
     int processEnds = 0;
     std::vector<std::string> opened;
 
-protected:
+  protected:
     UINT trackMenu(HMENU menu, int, int, HWND) override {
         menusShown.push_back(menuItems(menu));
         return menuAnswer;
@@ -71,20 +62,23 @@ protected:
     }
     void endProcess() override { ++processEnds; }
     void openAddCity() override { opened.push_back("add"); }
-    void openDetails(int position) override { opened.push_back("details " + std::to_string(position)); }
+    void openDetails(int position) override {
+        opened.push_back("details " + std::to_string(position));
+    }
     void openShare(int position) override { opened.push_back("share " + std::to_string(position)); }
 };
 
 const std::vector<std::wstring> kGeneralMenu = {
-    L"Refresh Forecast", L"Add City", L"Remove City", L"Share", L"Setttings",
-    L"Check latest version", L"Leave a comment", L"About", L"Help"};
+    L"Refresh Forecast",     L"Add City",        L"Remove City", L"Share", L"Setttings",
+    L"Check latest version", L"Leave a comment", L"About",       L"Help"};
 const std::vector<std::wstring> kCityMenu = {L"View forecast", L"Refresh", L"Share",
                                              L"Remove City"};
 
 class WidgetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        std::filesystem::copy(test::fsPath(sourceDir() + "/res/img"), test::fsPath(dir.file("img")));
+        std::filesystem::copy(test::fsPath(test::sourcePath("res/img")),
+                              test::fsPath(dir.file("img")));
     }
     void TearDown() override {
         widget.reset();
@@ -96,13 +90,7 @@ protected:
     }
 
     void start(const std::string& commandLine = "") {
-        EnginePlatform platform;
-        platform.dataDirectory = dir.path();
-        platform.queue = &queue;
-        platform.notifier = &notifier;
-        platform.timer = &timer;
-        platform.runEntry = &runEntry;
-        engine.initialise(platform);
+        engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
         widget = std::make_unique<TestWidget>(engine, dir.path(), commandLine);
         win::setMainWindow(widget.get());
         ASSERT_TRUE(widget->Create());
@@ -144,7 +132,9 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
     ASSERT_EQ(widget->rows().size(), 2u);
     EXPECT_EQ(listCount(), 2);
     EXPECT_EQ(row(0).text("conditions"), "Mostly Cloudy");
-    EXPECT_EQ(row(0).text("low"), "14\xC2\xB0" "F");
+    EXPECT_EQ(row(0).text("low"),
+              "14\xC2\xB0"
+              "F");
     EXPECT_EQ(row(0).text("icon"), conditionImagePath(dir.path(), 28));
     EXPECT_EQ(row(1).text("name"), "Z\xC3\xBCrich");
     EXPECT_EQ(row(1).text("conditions"), "-----");
@@ -161,7 +151,9 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
 
     answerJobs("Z\xC3\xBCrich");
     EXPECT_EQ(row(0).text("tips"), "");
-    EXPECT_EQ(row(0).text("low"), "50\xC2\xB0" "F");
+    EXPECT_EQ(row(0).text("low"),
+              "50\xC2\xB0"
+              "F");
     EXPECT_EQ(row(1).text("tips"), "failure");
     EXPECT_EQ(row(1).text("conditions"), "-----");
 
@@ -169,7 +161,9 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
     settings.unit = "1";
     engine.applySettings(settings);
     win::pumpWaitingMessages();
-    EXPECT_EQ(row(0).text("low"), "10\xC2\xB0" "C");
+    EXPECT_EQ(row(0).text("low"),
+              "10\xC2\xB0"
+              "C");
     EXPECT_EQ(row(1).text("tips"), "") << "a unit change clears every status word";
 
     // A record for a city that is gone only repaints.
@@ -218,10 +212,10 @@ TEST_F(WidgetTest, MenusAndWhichOneARightClickGives) {
     start();
     EXPECT_EQ(widget->opened, std::vector<std::string>{"add"})
         << "an empty list opens Add City by itself";
-    EXPECT_EQ(menuItems(widget->buildGeneralMenu().get()),
-              (std::vector<std::wstring>{L"Add City", L"Share", L"Setttings",
-                                         L"Check latest version", L"Leave a comment", L"About",
-                                         L"Help"}));
+    EXPECT_EQ(
+        menuItems(widget->buildGeneralMenu().get()),
+        (std::vector<std::wstring>{L"Add City", L"Share", L"Setttings", L"Check latest version",
+                                   L"Leave a comment", L"About", L"Help"}));
     HWND list = widget->list().hwnd();
     SendMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
     ASSERT_EQ(widget->menusShown.size(), 1u);
@@ -323,7 +317,7 @@ TEST_F(WidgetTest, ASecondStartWakesTheFirst) {
     EXPECT_FALSE(second.acquire(GetCurrentThreadId()));
     const auto end = std::chrono::steady_clock::now() + 10s;
     while (!IsWindowVisible(widget->hwnd()) && std::chrono::steady_clock::now() < end) {
-        pumpFor(20ms);
+        test::pumpFor(20ms);
     }
     EXPECT_TRUE(IsWindowVisible(widget->hwnd()));
 }
@@ -352,108 +346,30 @@ TEST_F(WidgetTest, StatusMessagesStillArriveWhileAMessageBoxRuns) {
     EXPECT_EQ(row(1).text("tips"), "refresh ...");
 }
 
-// Draws one list item through the owner-draw path into a 32-bit bitmap and reads its pixels.
-class RowPixels {
-public:
-    RowPixels(CWidgetDlg& widget, int item, bool selected, int width)
-        : width_(width), height_(CityListBox::kRowHeight) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-        RECT all{0, 0, width_, height_};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-        DRAWITEMSTRUCT draw{};
-        draw.CtlType = ODT_LISTBOX;
-        draw.CtlID = IDC_CITY_LIST;
-        draw.itemID = static_cast<UINT>(item);
-        draw.itemAction = ODA_DRAWENTIRE;
-        draw.itemState = selected ? ODS_SELECTED : 0;
-        draw.hwndItem = widget.list().hwnd();
-        draw.hDC = dc_;
-        draw.rcItem = all;
-        draw.itemData = static_cast<ULONG_PTR>(
-            SendMessageW(widget.list().hwnd(), LB_GETITEMDATA, static_cast<WPARAM>(item), 0));
-        SendMessageW(widget.hwnd(), WM_DRAWITEM, IDC_CITY_LIST, reinterpret_cast<LPARAM>(&draw));
-        GdiFlush();
-    }
-    ~RowPixels() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    COLORREF at(int x, int y) const {
-        const uint32_t p = bits_[y * width_ + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
+// One list item drawn through the owner-draw path, as the list draws it.
+void drawItem(CWidgetDlg& widget, const test::Canvas& canvas, int item, bool selected) {
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_LISTBOX;
+    draw.CtlID = IDC_CITY_LIST;
+    draw.itemID = static_cast<UINT>(item);
+    draw.itemAction = ODA_DRAWENTIRE;
+    draw.itemState = selected ? ODS_SELECTED : 0;
+    draw.hwndItem = widget.list().hwnd();
+    draw.hDC = canvas.dc();
+    draw.rcItem = RECT{0, 0, canvas.width(), canvas.height()};
+    draw.itemData = static_cast<ULONG_PTR>(
+        SendMessageW(widget.list().hwnd(), LB_GETITEMDATA, static_cast<WPARAM>(item), 0));
+    SendMessageW(widget.hwnd(), WM_DRAWITEM, IDC_CITY_LIST, reinterpret_cast<LPARAM>(&draw));
+}
 
-private:
-    int width_;
-    int height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
-};
-
-// Draws one row's content through the list's own drawing into a white 32-bit bitmap.
-class ContentPixels {
-public:
-    ContentPixels(CityListBox& list, const CityRow& row, int width) : width_(width) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -CityListBox::kRowHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-        RECT all{0, 0, width_, CityListBox::kRowHeight};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        SetBkMode(dc_, TRANSPARENT);
-        list.drawRow(dc_, all, row);
-        GdiFlush();
-    }
-    ~ContentPixels() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    COLORREF at(int x, int y) const {
-        const uint32_t p = bits_[y * width_ + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    // Bounding box of everything drawn (not white); right and bottom exclusive.
-    RECT inkBox() const {
-        RECT box{INT_MAX, INT_MAX, -1, -1};
-        for (int y = 0; y < CityListBox::kRowHeight; ++y) {
-            for (int x = 0; x < width_; ++x) {
-                if (at(x, y) != RGB(255, 255, 255)) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
-            }
-        }
-        return box;
-    }
-
-private:
-    int width_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
-};
+// Where one row's content lands when drawn on white.
+RECT contentInk(CityListBox& list, const CityRow& row, int width) {
+    test::Canvas canvas(width, CityListBox::kRowHeight, RGB(255, 255, 255));
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    RECT all{0, 0, width, CityListBox::kRowHeight};
+    list.drawRow(canvas.dc(), all, row);
+    return canvas.inkBox(RGB(255, 255, 255));
+}
 
 bool inside(const RECT& inner, const RECT& outer) {
     return inner.right > inner.left && inner.left >= outer.left && inner.top >= outer.top &&
@@ -483,7 +399,7 @@ TEST_F(WidgetTest, RowLayoutInPixels) {
         {"tips", "refresh ...", RECT{0, 35, 325, 55}},
     };
     for (const Case& c : cases) {
-        const RECT ink = ContentPixels(widget->list(), only(c.key, c.value), width).inkBox();
+        const RECT ink = contentInk(widget->list(), only(c.key, c.value), width);
         EXPECT_TRUE(inside(ink, c.area)) << c.key << " drawn at " << ink.left << "," << ink.top
                                          << "-" << ink.right << "," << ink.bottom;
         if (std::string(c.key) == "tips") {
@@ -493,23 +409,27 @@ TEST_F(WidgetTest, RowLayoutInPixels) {
         }
     }
     CityRow temperatures;
-    temperatures.set("low", "-19\xC2\xB0" "C");
-    EXPECT_EQ(ContentPixels(widget->list(), temperatures, width).inkBox().right, -1)
+    temperatures.set("low",
+                     "-19\xC2\xB0"
+                     "C");
+    EXPECT_EQ(contentInk(widget->list(), temperatures, width).right, -1)
         << "a low without its high is not drawn";
-    temperatures.set("high", "100\xC2\xB0" "C");
-    const RECT both = ContentPixels(widget->list(), temperatures, width).inkBox();
+    temperatures.set("high",
+                     "100\xC2\xB0"
+                     "C");
+    const RECT both = contentInk(widget->list(), temperatures, width);
     EXPECT_TRUE(inside(both, RECT{65, 25, 151, 44}));
     EXPECT_GE(both.right, 108) << "the high stands in the second third";
 
     // The 55 x 45 condition picture, unscaled and centred in the first 65 x 55 pixels.
     const RECT image =
-        ContentPixels(widget->list(), only("icon", conditionImagePath(dir.path(), 32)), width)
-            .inkBox();
+        contentInk(widget->list(), only("icon", conditionImagePath(dir.path(), 32)), width);
     EXPECT_TRUE(inside(image, RECT{5, 5, 60, 50}));
     EXPECT_GT(image.right - image.left, 30) << "the picture was drawn";
 
     {
-        RowPixels pixels(*widget, 0, false, width);
+        test::Canvas pixels(width, CityListBox::kRowHeight, RGB(128, 128, 128));
+        drawItem(*widget, pixels, 0, false);
         const COLORREF white = RGB(255, 255, 255);
         EXPECT_EQ(pixels.at(2, 2), white) << "unselected rows are white";
         EXPECT_EQ(pixels.at(width - 2, 2), white);
@@ -517,7 +437,8 @@ TEST_F(WidgetTest, RowLayoutInPixels) {
         EXPECT_EQ(pixels.at(width / 2, 50), white);
     }
     {
-        RowPixels pixels(*widget, 1, true, width);
+        test::Canvas pixels(width, CityListBox::kRowHeight, RGB(128, 128, 128));
+        drawItem(*widget, pixels, 1, true);
         EXPECT_EQ(pixels.at(0, 0), RGB(0, 0, 0)) << "black frame";
         EXPECT_EQ(pixels.at(width - 1, 20), RGB(0, 0, 0));
         EXPECT_EQ(pixels.at(20, 54), RGB(0, 0, 0));
@@ -551,6 +472,68 @@ TEST(InfoDialogs, HelpOpensWithNothingSelected) {
     SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, end);
     EXPECT_EQ(GetFocus(), GetDlgItem(help.hwnd(), IDC_INFO_FOCUS));
+}
+
+}  // namespace
+}  // namespace brisalune
+
+namespace brisalune {
+namespace {
+
+TEST(RefreshTimerWindow, ArmsOnlyForPositiveHoursAndTheStartupTickComesOnce) {
+    int ticks = 0;
+    WindowRefreshTimer timer([&ticks] { ++ticks; });
+    timer.setHours(0);
+    EXPECT_EQ(timer.window(), nullptr) << "manual refresh arms nothing";
+    test::pumpFor(std::chrono::milliseconds(1300));
+    EXPECT_EQ(ticks, 0);
+
+    timer.setHours(1);
+    HWND window = static_cast<HWND>(timer.window());
+    ASSERT_NE(window, nullptr);
+    wchar_t title[32] = {};
+    wchar_t kind[32] = {};
+    GetWindowTextW(window, title, 32);
+    GetClassNameW(window, kind, 32);
+    EXPECT_STREQ(title, L"TimerWnd");
+    EXPECT_EQ(_wcsicmp(kind, L"EDIT"), 0);
+    EXPECT_FALSE(IsWindowVisible(window));
+    ASSERT_TRUE(test::pumpUntil([&] { return ticks == 1; }, std::chrono::seconds(5)));
+    test::pumpFor(std::chrono::milliseconds(1500));
+    EXPECT_EQ(ticks, 1) << "the start-up timer ends after its one tick";
+
+    timer.stop();
+    timer.fire(REFRESH_TIMER_ID);
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST(ProgramTexts, VersionAndWideText) {
+    // The test program carries the program's own version resource.
+    EXPECT_EQ(versionText(false), std::to_string(BRISALUNE_VERSION_MAJOR) + "." +
+                                      std::to_string(BRISALUNE_VERSION_MINOR));
+    const std::string agent = versionText(true);
+    EXPECT_EQ(agent.rfind("brisalune " + versionText(false) + " / windows", 0), 0u) << agent;
+
+    test::ScratchDir dir;
+    test::writeFile(dir.file("plain.txt"), "no version here");
+    uint16_t major = 0;
+    uint16_t minor = 0;
+    EXPECT_NE(fileVersion(dir.file("plain.txt"), major, minor), 1u);
+    EXPECT_EQ(major, 0);
+    EXPECT_EQ(minor, 0);
+
+    EXPECT_EQ(utf8ToWide("Z\xC3\xBCrich", 1), L"");
+    EXPECT_EQ(utf8ToWide("Z\xC3\xBCrich", 4), L"Z\u00fcr");
+    // A character outside the basic plane is never cut in half.
+    EXPECT_EQ(utf8ToWide("ab\xF0\x9F\x8C\xA7", 4), L"ab");
+    const std::string longName(300, 'x');
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                nullptr);
+    win::setWindowTextUtf8(edit, longName);
+    EXPECT_EQ(GetWindowTextLengthW(edit), 255);
+    win::setWindowTextUtf8(edit, "\xE6\x9D\xB1\xE4\xBA\xAC");
+    EXPECT_EQ(win::windowTextUtf8(edit), "\xE6\x9D\xB1\xE4\xBA\xAC");
+    DestroyWindow(edit);
 }
 
 }  // namespace

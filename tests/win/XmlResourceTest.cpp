@@ -6,16 +6,15 @@
 #include <set>
 
 #include "TestSupport.h"
+#include "WinTestSupport.h"
 #include "app/WideText.h"
 #include "app/XmlResource.h"
 
 namespace brisalune {
 namespace {
 
-// The source tree's documents. The tests run under Wine, whose drive Z: is the Unix root.
 std::string catalogueDirectory() {
-    const std::string source = BRISALUNE_SOURCE_DIR;
-    return (source.rfind('/', 0) == 0 ? "Z:" + source : source) + "/res/catalogue";
+    return test::sourcePath("res/catalogue");
 }
 
 std::string upper(std::string text) {
