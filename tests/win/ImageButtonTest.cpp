@@ -14,10 +14,11 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ImageButtonTestIds.h"
+#include "WinTestSupport.h"
 #include "draw/ImageButton.h"
 #include "draw/MemoryDC.h"
 #include "draw/ResourceImage.h"
@@ -37,30 +38,15 @@ const POINT kPictureAt{20, 16};
 const POINT kMissingAt{80, 16};
 const POINT kGarbageAt{140, 16};
 
-// A bitmap to draw into, or a copy of what a window shows, read pixel by pixel.
-class Canvas {
-  public:
-    Canvas(int width, int height, COLORREF fill) {
-        win::WindowDc screen(nullptr);
-        surface_.create(screen.get(), width, height);
-        win::Brush brush(CreateSolidBrush(fill));
-        const RECT all{0, 0, width, height};
-        FillRect(surface_.get(), &all, brush.get());
-    }
-    static std::unique_ptr<Canvas> of(HWND window) {
-        RECT client{};
-        GetClientRect(window, &client);
-        auto copy = std::make_unique<Canvas>(client.right, client.bottom, RGB(0, 0, 0));
-        win::WindowDc source(window);
-        BitBlt(copy->dc(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
-        return copy;
-    }
-    HDC dc() const { return surface_.get(); }
-    COLORREF at(int x, int y) const { return GetPixel(surface_.get(), x, y); }
-
-  private:
-    win::BitmapDc surface_;
-};
+// What a window shows, copied to a canvas.
+std::unique_ptr<test::Canvas> shotOf(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    auto shot = std::make_unique<test::Canvas>(client.right, client.bottom, RGB(0, 0, 0));
+    win::WindowDc source(window);
+    BitBlt(shot->dc(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+    return shot;
+}
 
 // The host's background: every pixel differs from its neighbours, so a capture from the wrong
 // place shows.
@@ -110,10 +96,12 @@ Expected over(COLORREF background, const Argb& c, bool brightened = false) {
             c.a == 0 || c.a == 255 ? 1 : 2};
 }
 
-// How many pixels of the width x height area at `at` differ from `want`; describes the first.
-int mismatches(const Canvas& shot, POINT at, int width, int height,
-               const std::function<Expected(int, int)>& want, std::string* first) {
+// Empty when every pixel of the width x height area at `at` is as wanted; else how many
+// differ, and the first.
+std::string mismatches(const test::Canvas& shot, POINT at, int width, int height,
+                       const std::function<Expected(int, int)>& want) {
     int count = 0;
+    std::ostringstream text;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const COLORREF got = shot.at(at.x + x, at.y + y);
@@ -122,14 +110,12 @@ int mismatches(const Canvas& shot, POINT at, int width, int height,
                                       std::abs(GetGValue(got) - GetGValue(e.colour)),
                                       std::abs(GetBValue(got) - GetBValue(e.colour))});
             if (off > e.tolerance && count++ == 0) {
-                std::ostringstream text;
-                text << "at (" << x << ", " << y << ") got " << std::hex << got << " want "
-                     << e.colour;
-                *first = text.str();
+                text << " pixels differ, the first at (" << x << ", " << y << "): got " << std::hex
+                     << got << " want " << e.colour;
             }
         }
     }
-    return count;
+    return count == 0 ? "" : std::to_string(count) + text.str();
 }
 
 class ButtonHost : public win::Dialog {
@@ -143,15 +129,14 @@ class ButtonHost : public win::Dialog {
 
   protected:
     bool OnInitDialog() override {
-        loaded[0] = picture.LoadImageResource(IDP_TEST_PICTURE, L"PNG");
-        loaded[1] = missing.LoadImageResource(IDP_MISSING, L"PNG");
-        loaded[2] = garbage.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG");
-        attach(picture, IDC_PICTURE_BUTTON);
-        attach(missing, IDC_MISSING_BUTTON);
-        attach(garbage, IDC_GARBAGE_BUTTON);
-        for (auto [id, at] :
-             {std::pair{IDC_PICTURE_BUTTON, kPictureAt}, std::pair{IDC_MISSING_BUTTON, kMissingAt},
-              std::pair{IDC_GARBAGE_BUTTON, kGarbageAt}}) {
+        const std::tuple<ImageButton*, UINT, int, POINT> buttons[] = {
+            {&picture, IDP_TEST_PICTURE, IDC_PICTURE_BUTTON, kPictureAt},
+            {&missing, IDP_MISSING, IDC_MISSING_BUTTON, kMissingAt},
+            {&garbage, IDP_NOT_A_PICTURE, IDC_GARBAGE_BUTTON, kGarbageAt}};
+        for (int i = 0; i < 3; ++i) {
+            const auto [button, image, id, at] = buttons[i];
+            loaded[i] = button->LoadImageResource(image, L"PNG");
+            attach(*button, id);
             SetWindowPos(item(id), nullptr, at.x, at.y, kButtonSize, kButtonSize,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
@@ -176,38 +161,15 @@ class ButtonHost : public win::Dialog {
                 pixels.push_back(RGB(GetBValue(c), GetGValue(c), GetRValue(c)));  // 0x00RRGGBB
             }
         }
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = client.right;
-        info.bmiHeader.biHeight = -client.bottom;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info{};  // top row first
+        info.bmiHeader = {
+            sizeof info.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         SetDIBitsToDevice(reinterpret_cast<HDC>(wParam), 0, 0, client.right, client.bottom, 0, 0, 0,
                           client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
         *result = 1;
         return true;
     }
 };
-
-void pumpFor(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    do {
-        win::pumpWaitingMessages();
-        std::this_thread::sleep_for(5ms);
-    } while (std::chrono::steady_clock::now() < end);
-}
-
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        pumpFor(10ms);
-    }
-    pumpFor(30ms);
-    return true;
-}
 
 void sendMouse(DWORD flags, POINT screen = {0, 0}) {
     INPUT input{};
@@ -225,12 +187,12 @@ void movePointer(HWND window, int x, int y) {
     POINT to{x, y};
     ClientToScreen(window, &to);
     sendMouse(MOUSEEVENTF_MOVE, to);
-    pumpUntil([&] {
+    test::pumpUntil([&] {
         POINT now{};
         GetCursorPos(&now);
         return std::abs(now.x - to.x) <= 1 && std::abs(now.y - to.y) <= 1;
     });
-    pumpFor(100ms);
+    test::pumpFor(100ms);
 }
 
 // Double-clicks the thread takes for one window, counted before anything translates them.
@@ -253,7 +215,7 @@ class ImageButtonTest : public ::testing::Test {
         ASSERT_TRUE(host->Create());
         SetWindowPos(host->hwnd(), HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
         UpdateWindow(host->hwnd());
-        pumpFor(100ms);
+        test::pumpFor(100ms);
         ASSERT_EQ(picture.width(), 48);
     }
     void TearDown() override {
@@ -263,10 +225,10 @@ class ImageButtonTest : public ::testing::Test {
 
     HWND pictureButton() const { return host->picture.hwnd(); }
 
-    // The picture button as it should look in `state` over the pattern of `seed`.
-    std::function<Expected(int, int)> look(State state, int seed) const {
-        return [this, state, seed](int x, int y) {
-            const COLORREF background = patternAt(kPictureAt.x + x, kPictureAt.y + y, seed);
+    // The picture button as it should look in `state` over the host's first background.
+    std::function<Expected(int, int)> look(State state) const {
+        return [this, state](int x, int y) {
+            const COLORREF background = patternAt(kPictureAt.x + x, kPictureAt.y + y, 0);
             if (state == State::Pressed) {
                 return x == 0 || y == 0 ? Expected{background, 1}
                                         : over(background, picture.at(x - 1, y - 1));
@@ -275,15 +237,14 @@ class ImageButtonTest : public ::testing::Test {
         };
     }
 
-    // How many pixels of the picture button on screen differ from how `state` should look.
-    int onScreen(State state, std::string* first, int seed = 0) const {
-        return mismatches(*Canvas::of(host->hwnd()), kPictureAt, kButtonSize, kButtonSize,
-                          look(state, seed), first);
+    // How the picture button on screen differs from how `state` should look.
+    std::string onScreen(State state) const {
+        return mismatches(*shotOf(host->hwnd()), kPictureAt, kButtonSize, kButtonSize, look(state));
     }
 
     // What one owner-draw request paints on a canvas of a colour no picture has.
-    std::unique_ptr<Canvas> drawnBy(const ImageButton& button) const {
-        auto canvas = std::make_unique<Canvas>(kButtonSize, kButtonSize, RGB(1, 2, 3));
+    std::unique_ptr<test::Canvas> drawnBy(const ImageButton& button) const {
+        auto canvas = std::make_unique<test::Canvas>(kButtonSize, kButtonSize, RGB(1, 2, 3));
         DRAWITEMSTRUCT item{};
         item.CtlType = ODT_BUTTON;
         item.CtlID = static_cast<UINT>(button.id());
@@ -299,14 +260,14 @@ class ImageButtonTest : public ::testing::Test {
         host->seed = seed;
         RedrawWindow(host->hwnd(), nullptr, nullptr,
                      RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        pumpFor(50ms);
+        test::pumpFor(50ms);
     }
 
     Picture picture{IDP_TEST_PICTURE};
     std::unique_ptr<ButtonHost> host;
 };
 
-TEST_F(ImageButtonTest, ComposesNormalPressedAndHotOverTheCapturedBackground) {
+TEST_F(ImageButtonTest, EachStateShowsItsPictureComposedOnceOverTheFirstBackground) {
     // The part of the picture inside the button has clear, half and opaque pixels, some of
     // them bright enough for the brightening to clamp.
     int clear = 0, half = 0, opaque = 0, clamped = 0;
@@ -318,83 +279,34 @@ TEST_F(ImageButtonTest, ComposesNormalPressedAndHotOverTheCapturedBackground) {
         clamped += c.a == 255 && c.b > 240;
     }
     ASSERT_TRUE(clear > 100 && half > 100 && opaque > 100 && clamped > 10);
-
     ASSERT_TRUE(host->loaded[0]);
     EXPECT_TRUE(host->picture.cacheBuilt());
-    for (HWND button : {pictureButton(), host->missing.hwnd()}) {
-        EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW)
-            << "push and default push buttons alike";
-    }
-    std::string first;
-    EXPECT_EQ(host->picture.current(), State::Normal);
-    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
 
-    SendMessageW(pictureButton(), BM_SETSTATE, TRUE, 0);
-    UpdateWindow(pictureButton());
-    EXPECT_EQ(host->picture.current(), State::Pressed);
-    EXPECT_EQ(onScreen(State::Pressed, &first), 0) << "one pixel right and down, " << first;
-    SendMessageW(pictureButton(), BM_SETSTATE, FALSE, 0);
-    UpdateWindow(pictureButton());
-    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
-
-    // Hot through the real pointer: it rests on the button, then leaves it.
-    movePointer(pictureButton(), 20, 20);
-    ASSERT_TRUE(pumpUntil([&] { return host->picture.hover(); })) << "no hover";
-    EXPECT_EQ(host->picture.current(), State::Hot);
-    EXPECT_EQ(onScreen(State::Hot, &first), 0) << "1.05 x value + 0.05, " << first;
-
-    movePointer(host->hwnd(), 5, 70);
-    ASSERT_TRUE(pumpUntil([&] { return !host->picture.hover(); })) << "no leave";
-    EXPECT_EQ(host->picture.current(), State::Normal);
-    EXPECT_EQ(onScreen(State::Normal, &first), 0) << first;
-}
-
-TEST_F(ImageButtonTest, APaintCopiesTheCachedStateAndNeverLooksBehindAgain) {
+    // The host paints another background now: every state still stands on the one captured
+    // at the first paint (seed 0), and a paint copies the same block to any DC.
     repaintHostWith(77);
-    EXPECT_EQ(Canvas::of(host->hwnd())->at(5, 70), patternAt(5, 70, 77)) << "host repainted";
-    std::string first;
-    EXPECT_EQ(onScreen(State::Normal, &first), 0)
-        << "the background captured at the first paint stays, " << first;
-    EXPECT_EQ(mismatches(*drawnBy(host->picture), POINT{0, 0}, kButtonSize, kButtonSize,
-                         look(State::Normal, 0), &first),
-              0)
-        << "the same block reaches any DC, " << first;
-}
+    EXPECT_EQ(shotOf(host->hwnd())->at(5, 70), patternAt(5, 70, 77)) << "host repainted";
+    EXPECT_EQ(host->picture.current(), State::Normal);
+    EXPECT_EQ(onScreen(State::Normal), "");
+    EXPECT_EQ(
+        mismatches(*drawnBy(host->picture), {0, 0}, kButtonSize, kButtonSize, look(State::Normal)),
+        "");
 
-TEST_F(ImageButtonTest, AMissingResourceOrBytesThatAreNoPictureGiveAButtonThatPaintsNothing) {
-    EXPECT_FALSE(host->loaded[1]);
-    EXPECT_FALSE(host->loaded[2]);
-    for (const ImageButton* empty : {&host->missing, &host->garbage}) {
-        EXPECT_FALSE(empty->hasImage());
-        EXPECT_FALSE(empty->cacheBuilt());
-        EXPECT_EQ(empty->current(), State::None);
-        auto drawn = drawnBy(*empty);
-        for (int at : {0, 20, 39}) {
-            EXPECT_EQ(drawn->at(at, at), RGB(1, 2, 3)) << empty->id();
-        }
-    }
-    // On screen the host shows where they stand, the pattern of its latest paint.
-    repaintHostWith(31);
-    auto shot = Canvas::of(host->hwnd());
-    for (POINT at : {kMissingAt, kGarbageAt}) {
-        std::string first;
-        auto pattern = [&](int x, int y) { return Expected{patternAt(at.x + x, at.y + y, 31), 0}; };
-        EXPECT_EQ(mismatches(*shot, at, kButtonSize, kButtonSize, pattern, &first), 0) << first;
-    }
-}
-
-TEST_F(ImageButtonTest, PressedWhileHeldAndAQuickSecondClickIsASecondPress) {
+    // Hot while the real pointer rests on it.
     movePointer(pictureButton(), 15, 25);
-    ASSERT_TRUE(pumpUntil([&] { return host->picture.hover(); }));
+    ASSERT_TRUE(test::pumpUntil([&] { return host->picture.hover(); })) << "no hover";
+    EXPECT_EQ(host->picture.current(), State::Hot);
+    EXPECT_EQ(onScreen(State::Hot), "") << "1.05 x value + 0.05";
+
+    // Pressed while held; hot again when released under the pointer.
     sendMouse(MOUSEEVENTF_LEFTDOWN);
-    ASSERT_TRUE(pumpUntil([&] { return host->picture.current() == State::Pressed; }));
-    std::string first;
-    EXPECT_EQ(onScreen(State::Pressed, &first), 0) << first;
+    ASSERT_TRUE(test::pumpUntil([&] { return host->picture.current() == State::Pressed; }));
+    EXPECT_EQ(onScreen(State::Pressed), "") << "one pixel right and down";
     sendMouse(MOUSEEVENTF_LEFTUP);
-    ASSERT_TRUE(pumpUntil([&] { return host->clicks.size() == 1; }));
+    ASSERT_TRUE(test::pumpUntil([&] { return host->clicks.size() == 1; }));
     EXPECT_EQ(host->picture.current(), State::Hot) << "released under the pointer";
 
-    host->clicks.clear();
+    // Two more quick clicks are two more presses, though the system saw a double-click.
     g_watched = pictureButton();
     g_doubleClicks = 0;
     HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, countDoubleClicks, nullptr, GetCurrentThreadId());
@@ -402,58 +314,81 @@ TEST_F(ImageButtonTest, PressedWhileHeldAndAQuickSecondClickIsASecondPress) {
         sendMouse(MOUSEEVENTF_LEFTDOWN);
         sendMouse(MOUSEEVENTF_LEFTUP);
     }
-    pumpUntil([&] { return host->clicks.size() >= 2; });
+    test::pumpUntil([&] { return host->clicks.size() >= 3; });
     UnhookWindowsHookEx(hook);
-    EXPECT_EQ(g_doubleClicks, 1) << "the system saw a double-click";
-    EXPECT_EQ(host->clicks, (std::vector<WORD>{BN_CLICKED, BN_CLICKED}));
+    EXPECT_EQ(g_doubleClicks, 1);
+    EXPECT_EQ(host->clicks, (std::vector<WORD>{BN_CLICKED, BN_CLICKED, BN_CLICKED}));
+
+    // The pointer leaves: normal again.
+    movePointer(host->hwnd(), 5, 70);
+    ASSERT_TRUE(test::pumpUntil([&] { return !host->picture.hover(); })) << "no leave";
+    EXPECT_EQ(host->picture.current(), State::Normal);
+    EXPECT_EQ(onScreen(State::Normal), "");
 }
 
-TEST(ResourceImage, DecodesTheProgramsButtonPicturesAndNothingElse) {
-    ResourceImage image;
-    for (UINT id : {IDB_ADD_PNG, IDB_SETTINGS_PNG, IDB_DELETE_PNG, IDB_MORE_PNG, IDB_REFRESH_PNG}) {
-        ASSERT_TRUE(image.LoadImageResource(id, L"PNG")) << id;
-        EXPECT_EQ(image.width(), 48);
-        EXPECT_EQ(image.height(), 48);
+TEST_F(ImageButtonTest, AMissingResourceOrBytesThatAreNoPictureGiveAButtonThatPaintsNothing) {
+    EXPECT_FALSE(host->loaded[1]);
+    EXPECT_FALSE(host->loaded[2]);
+    // On screen the host shows where they stand, the pattern of its latest paint.
+    repaintHostWith(31);
+    auto shot = shotOf(host->hwnd());
+    for (const auto& [empty, at] :
+         {std::pair{&host->missing, kMissingAt}, std::pair{&host->garbage, kGarbageAt}}) {
+        SCOPED_TRACE(empty->id());
+        EXPECT_FALSE(empty->hasImage());
+        EXPECT_FALSE(empty->cacheBuilt());
+        EXPECT_EQ(empty->current(), State::None);
+        auto drawn = drawnBy(*empty);
+        for (int xy : {0, 20, 39}) {
+            EXPECT_EQ(drawn->at(xy, xy), RGB(1, 2, 3));
+        }
+        auto pattern = [&](int x, int y) { return Expected{patternAt(at.x + x, at.y + y, 31), 0}; };
+        EXPECT_EQ(mismatches(*shot, at, kButtonSize, kButtonSize, pattern), "");
     }
+}
+
+TEST(ResourceImage, DecodesPicturesOfTheRightTypeAndNothingElse) {
+    ResourceImage image;
+    ASSERT_TRUE(image.LoadImageResource(IDP_TEST_PICTURE, L"PNG"));
     EXPECT_FALSE(image.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG"));
     EXPECT_TRUE(image.isNull()) << "a failed load leaves nothing of the picture before";
-    EXPECT_FALSE(image.LoadImageResource(IDB_ADD_PNG, L"XML")) << "another type";
+    EXPECT_FALSE(image.LoadImageResource(IDP_TEST_PICTURE, L"XML")) << "another type";
     EXPECT_FALSE(image.LoadImageResource(IDP_MISSING, L"PNG"));
-    EXPECT_TRUE(image.LoadImageResource(IDP_TEST_PICTURE, L"PNG"));
+    EXPECT_TRUE(image.LoadImageResource(IDB_ADD_PNG, L"PNG"));
     image.release();
     EXPECT_TRUE(image.isNull());
 }
 
 TEST(MemoryDC, DrawsOffScreenAndCopiesBackToTheSamePlaceAtTheEnd) {
-    Canvas target(40, 30, RGB(10, 20, 30));
-    win::Brush red(CreateSolidBrush(RGB(200, 0, 0)));
+    const COLORREF base = RGB(10, 20, 30), red = RGB(200, 0, 0), blue = RGB(0, 0, 220);
+    test::Canvas target(40, 30, base);
+    auto fill = [](HDC dc, RECT area, COLORREF colour) {
+        win::Brush brush(CreateSolidBrush(colour));
+        FillRect(dc, &area, brush.get());
+    };
     {
         const RECT area{10, 5, 30, 25};
         MemoryDC surface(target.dc(), &area, true);
         ASSERT_TRUE(surface.isMemory());
-        EXPECT_EQ(GetPixel(surface, 12, 7), RGB(10, 20, 30))
+        EXPECT_EQ(GetPixel(surface, 12, 7), base)
             << "starts with the target's pixels, in the target's coordinates";
-        const RECT part{10, 5, 20, 15};
-        FillRect(surface, &part, red.get());
-        EXPECT_EQ(target.at(12, 7), RGB(10, 20, 30)) << "nothing reaches the target early";
+        fill(surface, {10, 5, 20, 15}, red);
+        EXPECT_EQ(target.at(12, 7), base) << "nothing reaches the target early";
     }
-    EXPECT_EQ(target.at(10, 5), RGB(200, 0, 0));
-    EXPECT_EQ(target.at(19, 14), RGB(200, 0, 0));
-    EXPECT_EQ(target.at(20, 15), RGB(10, 20, 30));
-    EXPECT_EQ(target.at(9, 5), RGB(10, 20, 30));
+    EXPECT_EQ(target.at(10, 5), red);
+    EXPECT_EQ(target.at(19, 14), red);
+    EXPECT_EQ(target.at(20, 15), base);
+    EXPECT_EQ(target.at(9, 5), base);
 
     // Without a rectangle it covers the clip box.
     MemoryDC surface(target.dc());
     EXPECT_EQ(surface.rect().right, 40);
     EXPECT_EQ(surface.rect().bottom, 30);
-    win::Brush blue(CreateSolidBrush(RGB(0, 0, 220)));
-    const RECT all{0, 0, 40, 30};
-    const RECT corner{35, 25, 40, 30};
-    FillRect(surface, &all, blue.get());
-    FillRect(surface, &corner, red.get());
+    fill(surface, {0, 0, 40, 30}, blue);
+    fill(surface, {35, 25, 40, 30}, red);
     surface.end();
-    EXPECT_EQ(target.at(39, 29), RGB(200, 0, 0));
-    EXPECT_EQ(target.at(2, 2), RGB(0, 0, 220));
+    EXPECT_EQ(target.at(39, 29), red);
+    EXPECT_EQ(target.at(2, 2), blue);
 }
 
 // The widget's template with its five buttons made image buttons, as the widget does.
@@ -479,8 +414,8 @@ TEST(WidgetButtonsTest, TheFivePicturesShowOverTheDialogColour) {
     WidgetButtons widget;
     ASSERT_TRUE(widget.Create());
     UpdateWindow(widget.hwnd());
-    pumpFor(100ms);
-    auto shot = Canvas::of(widget.hwnd());
+    test::pumpFor(100ms);
+    auto shot = shotOf(widget.hwnd());
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (int i = 0; i < 5; ++i) {
         const ImageButton& button = widget.buttons[i];
@@ -492,12 +427,10 @@ TEST(WidgetButtonsTest, TheFivePicturesShowOverTheDialogColour) {
         // The picture stands in the top-left corner at its own size: where the button is
         // larger the dialog shows, where it is smaller the picture is cut off.
         const Picture picture(WidgetButtons::kPictures[i]);
-        std::string first;
-        EXPECT_EQ(mismatches(
-                      *shot, at, client.right, client.bottom,
-                      [&](int x, int y) { return over(face, picture.at(x, y)); }, &first),
-                  0)
-            << button.id() << " " << first;
+        EXPECT_EQ(mismatches(*shot, at, client.right, client.bottom,
+                             [&](int x, int y) { return over(face, picture.at(x, y)); }),
+                  "")
+            << button.id();
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -26,17 +26,13 @@ using namespace std::chrono_literals;
 const char kTip[] = "Weather forecast for \r\ninternational cities!\r\nWe support PC and Android";
 const wchar_t kDesktop[] = L"brisalune-tray";
 
-void setRegistryText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
 class TrayDesktop : public ::testing::Environment {
   public:
     void SetUp() override {
         // Wine gives a desktop with a size of its own a taskbar, and the taskbar a tray.
         const std::wstring desktops = L"Software\\Wine\\Explorer\\Desktops";
-        setRegistryText(desktops.c_str(), kDesktop, L"1024x768");
+        RegSetKeyValueW(HKEY_CURRENT_USER, desktops.c_str(), kDesktop, REG_SZ, L"1024x768",
+                        sizeof L"1024x768");
         DWORD on = 1;
         RegSetKeyValueW(HKEY_CURRENT_USER, (desktops + L"\\" + kDesktop).c_str(), L"EnableShell",
                         REG_DWORD, &on, sizeof(on));
@@ -58,27 +54,29 @@ void pump() {
     }
 }
 
+// A rectangle as text, so that a mismatch shows both.
+std::string text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
 // A shell that holds icons as the real one does: an icon is added once, modified and deleted
 // only while it is there.
 struct FakeShell {
     bool taskbarUp = true;
     bool present = false;
-    std::vector<DWORD> calls;
+    int deletes = 0;
     std::vector<NOTIFYICONDATAW> adds;
     bool animation = false;
-    std::vector<std::pair<RECT, RECT>> animations;
-    std::vector<std::wstring> menuItems;
+    std::vector<std::string> animations;
+    std::wstring menu;  // the items' texts, each followed by "|"
     UINT defaultItem = 0;
     HWND menuOwner = nullptr;
-
-    int count(DWORD message) const {
-        return static_cast<int>(std::count(calls.begin(), calls.end(), message));
-    }
 
     TrayShell shell() {
         TrayShell shell;
         shell.notify = [this](DWORD message, NOTIFYICONDATAW& record) {
-            calls.push_back(message);
+            deletes += message == NIM_DELETE;
             if (!taskbarUp) {
                 return false;
             }
@@ -93,18 +91,18 @@ struct FakeShell {
             }
         };
         shell.trackMenu = [this](HMENU popup, POINT, HWND owner) {
-            menuItems.clear();
+            menu.clear();
             for (int i = 0; i < GetMenuItemCount(popup); ++i) {
                 wchar_t text[64] = {};
                 GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-                menuItems.push_back(text);
+                menu += text + std::wstring(L"|");
             }
             defaultItem = GetMenuDefaultItem(popup, FALSE, 0);
             menuOwner = owner;
         };
         shell.animationOn = [this] { return animation; };
         shell.animateCaption = [this](HWND, const RECT& from, const RECT& to) {
-            animations.emplace_back(from, to);
+            animations.push_back(text(from) + " to " + text(to));
         };
         return shell;
     }
@@ -130,10 +128,6 @@ HWND makeWindow(const wchar_t* className, HWND parent, DWORD style, RECT at) {
                            at.bottom - at.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-bool sameRect(const RECT& a, const RECT& b) {
-    return EqualRect(&a, &b) != FALSE;
-}
-
 class TrayIconTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -147,8 +141,8 @@ class TrayIconTest : public ::testing::Test {
         pump();
     }
 
-    void create(bool shown, TrayShell shell) {
-        ShowWindow(owner, shown ? SW_SHOW : SW_HIDE);
+    void create(TrayShell shell) {
+        ShowWindow(owner, SW_SHOW);
         tray = std::make_unique<TrayIcon>(std::move(shell));
         icon = LoadIconW(nullptr, IDI_APPLICATION);
         created = tray->Create(GetModuleHandleW(nullptr), owner, WM_TRAY_NOTIFY, kTip, icon,
@@ -168,109 +162,88 @@ class TrayIconTest : public ::testing::Test {
     bool created = false;
 };
 
-TEST_F(TrayIconTest, CreateAddsTheIconWithThePlatformsRecordAndTheTip) {
-    create(true, fake.shell());
+TEST_F(TrayIconTest, AddedWithThePlatformsRecordAgainWithEachTaskbarAndDeletedOnce) {
+    create(fake.shell());
     ASSERT_TRUE(created);
     ASSERT_EQ(fake.adds.size(), 1u);
-    const NOTIFYICONDATAW& added = fake.adds[0];
-    EXPECT_EQ(added.cbSize, sizeof(NOTIFYICONDATAW));
-    EXPECT_EQ(added.hWnd, owner);
-    EXPECT_EQ(added.uID, 1u);
-    EXPECT_EQ(added.uCallbackMessage, 32778u);
-    EXPECT_EQ(added.hIcon, icon);
-    EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_STREQ(added.szTip,
+    const NOTIFYICONDATAW first = fake.adds[0];
+    EXPECT_EQ(first.cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(first.hWnd, owner);
+    EXPECT_EQ(first.uID, 1u);
+    EXPECT_EQ(first.uCallbackMessage, 32778u);
+    EXPECT_EQ(first.hIcon, icon);
+    EXPECT_EQ(first.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_STREQ(first.szTip,
                  L"Weather forecast for \r\ninternational cities!\r\nWe support PC and Android");
-}
 
-TEST_F(TrayIconTest, RemoveIconTwiceDeletesOnceAndAnswersTrueBothTimes) {
-    create(true, fake.shell());
-    ASSERT_TRUE(created);
-    EXPECT_TRUE(tray->RemoveIcon());
-    EXPECT_TRUE(tray->RemoveIcon());
-    tray.reset();
-    EXPECT_EQ(fake.count(NIM_DELETE), 1);
-    EXPECT_FALSE(fake.present);
-
-    // Left in the tray, the icon goes with its object; an icon never added is never deleted.
-    create(true, fake.shell());
-    tray.reset();
-    EXPECT_EQ(fake.count(NIM_DELETE), 2);
-    fake.taskbarUp = false;
-    create(true, fake.shell());
-    EXPECT_FALSE(created);
-    EXPECT_TRUE(tray->RemoveIcon());
-    EXPECT_EQ(fake.count(NIM_DELETE), 2);
-}
-
-TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconAgainUntilItIsRemoved) {
-    create(true, fake.shell());
-    fake.present = false;  // the taskbar went away with its icons
+    // The taskbar came back without its icons: ours is added again, as it was.
+    fake.present = false;
     broadcastTaskbarCreated();
     ASSERT_EQ(fake.adds.size(), 2u);
     EXPECT_TRUE(fake.present);
-    EXPECT_EQ(fake.adds[1].uFlags, fake.adds[0].uFlags);
-    EXPECT_STREQ(fake.adds[1].szTip, fake.adds[0].szTip);
-
+    EXPECT_EQ(std::memcmp(&fake.adds[1], &first, sizeof first), 0);
     // The same news twice leaves the icon where it is.
     tray->OnTaskbarCreated();
     EXPECT_TRUE(tray->inTray());
+
+    // Removed twice: deleted once, true both times, and no later taskbar brings it back.
     EXPECT_TRUE(tray->RemoveIcon());
-    EXPECT_FALSE(fake.present);
+    EXPECT_TRUE(tray->RemoveIcon());
+    EXPECT_EQ(fake.deletes, 1);
     const size_t adds = fake.adds.size();
     broadcastTaskbarCreated();
     EXPECT_EQ(fake.adds.size(), adds);
     EXPECT_FALSE(fake.present);
 
-    // Started before the taskbar: the icon arrives with it.
+    // Left in the tray, the icon goes with its object; an icon never added is never deleted.
+    create(fake.shell());
+    tray.reset();
+    EXPECT_EQ(fake.deletes, 2);
     fake.taskbarUp = false;
-    create(true, fake.shell());
+    create(fake.shell());
     EXPECT_FALSE(created);
+    EXPECT_TRUE(tray->RemoveIcon());
+    EXPECT_EQ(fake.deletes, 2);
+
+    // Started before the taskbar: the icon arrives with it.
+    create(fake.shell());
     fake.taskbarUp = true;
     broadcastTaskbarCreated();
     EXPECT_TRUE(fake.present);
     EXPECT_TRUE(tray->inTray());
 }
 
-TEST_F(TrayIconTest, RightClickOffersMinimizeForAShownWindowAndMaximizeInBoldForAHiddenOne) {
-    create(true, fake.shell());
+TEST_F(TrayIconTest, RightClickOffersMinimizeOrMaximizeInBoldAndADoubleClickSendsMaximize) {
+    create(fake.shell());
     EXPECT_EQ(tray->OnNotify(1, WM_RBUTTONUP), 1);
     EXPECT_EQ(fake.menuOwner, owner);
-    const std::vector<std::wstring> shownMenu = {
-        L"Minimize",        L"Add City", L"Remove City",   L"Refresh", L"Settings", L"", L"Share",
-        L"Leave a comment", L"",         L"Check Version", L"Help",    L"About",    L"", L"Exit"};
-    EXPECT_EQ(fake.menuItems, shownMenu);
+    std::wstring menu =
+        L"Minimize|Add City|Remove City|Refresh|Settings||Share|Leave a comment||"
+        L"Check Version|Help|About||Exit|";
+    EXPECT_EQ(fake.menu, menu);
     EXPECT_EQ(fake.defaultItem, static_cast<UINT>(-1));
+    EXPECT_EQ(tray->OnNotify(1, WM_LBUTTONDBLCLK), 1);
 
     ShowWindow(owner, SW_HIDE);
     EXPECT_EQ(tray->OnNotify(1, WM_RBUTTONUP), 1);
-    ASSERT_FALSE(fake.menuItems.empty());
-    EXPECT_EQ(fake.menuItems[0], L"Maximize");
-    EXPECT_EQ(fake.menuItems[1], L"Add City");
+    EXPECT_EQ(fake.menu, menu.replace(0, 8, L"Maximize"));
     EXPECT_EQ(fake.defaultItem, static_cast<UINT>(ID_TRAY_MAXIMIZE));
+    EXPECT_EQ(tray->OnNotify(1, WM_LBUTTONDBLCLK), 1);
 
-    // Another icon's events and plain mouse moves open nothing.
-    fake.menuItems.clear();
+    // Another icon's events and plain mouse moves do nothing.
+    fake.menu.clear();
     EXPECT_EQ(tray->OnNotify(2, WM_RBUTTONUP), 0);
+    EXPECT_EQ(tray->OnNotify(2, WM_LBUTTONDBLCLK), 0);
     EXPECT_EQ(tray->OnNotify(1, WM_MOUSEMOVE), 1);
     pump();
-    EXPECT_TRUE(fake.menuItems.empty());
-    EXPECT_TRUE(g_commands.empty());
-}
-
-TEST_F(TrayIconTest, DoubleClickSendsMaximizeWhetherOrNotTheWindowIsShown) {
-    create(true, fake.shell());
-    EXPECT_EQ(tray->OnNotify(1, WM_LBUTTONDBLCLK), 1);
-    ShowWindow(owner, SW_HIDE);
-    EXPECT_EQ(tray->OnNotify(1, WM_LBUTTONDBLCLK), 1);
-    pump();
+    EXPECT_TRUE(fake.menu.empty());
     EXPECT_EQ(g_commands, (std::vector<WPARAM>{ID_TRAY_MAXIMIZE, ID_TRAY_MAXIMIZE}));
 }
 
 TEST_F(TrayIconTest, WithWinesTaskbarTheMenuChoiceReachesTheWindowAsItsCommand) {
     HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
     ASSERT_NE(taskbar, nullptr) << "Wine started no taskbar in the test desktop";
-    create(true, TrayShell::system());
+    create(TrayShell::system());
     ASSERT_TRUE(created);
     NOTIFYICONDATAW probe{};
     probe.cbSize = sizeof(probe);
@@ -293,10 +266,9 @@ TEST_F(TrayIconTest, WithWinesTaskbarTheMenuChoiceReachesTheWindowAsItsCommand) 
     broadcastTaskbarCreated();
     EXPECT_TRUE(tray->inTray());
     EXPECT_TRUE(tray->RemoveIcon());
-    EXPECT_TRUE(tray->RemoveIcon());
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon stayed in the tray";
-    EXPECT_TRUE(
-        sameRect(TrayIcon::TrayAreaRect(), TrayIcon::notificationAreaOf(taskbar).value_or(RECT{})));
+    EXPECT_EQ(text(TrayIcon::TrayAreaRect()),
+              text(TrayIcon::notificationAreaOf(taskbar).value_or(RECT{})));
 }
 
 TEST_F(TrayIconTest, NotificationAreaIsLeftOfTheClockOrBelowItOnASideTaskbar) {
@@ -314,12 +286,12 @@ TEST_F(TrayIconTest, NotificationAreaIsLeftOfTheClockOrBelowItOnASideTaskbar) {
         std::optional<RECT> found = TrayIcon::notificationAreaOf(taskbar);
         DestroyWindow(button);
         DestroyWindow(taskbar);
-        return found.value_or(RECT{});
+        return text(found.value_or(RECT{}));
     };
-    EXPECT_TRUE(sameRect(areaOf({0, 728, 1024, 768}, {800, 730, 1020, 766}, {960, 730, 1020, 766}),
-                         {800, 730, 960, 766}));
-    EXPECT_TRUE(sameRect(areaOf({0, 0, 100, 768}, {0, 600, 100, 760}, {0, 700, 100, 740}),
-                         {0, 740, 100, 760}));
+    EXPECT_EQ(areaOf({0, 728, 1024, 768}, {800, 730, 1020, 766}, {960, 730, 1020, 766}),
+              text({800, 730, 960, 766}));
+    EXPECT_EQ(areaOf({0, 0, 100, 768}, {0, 600, 100, 760}, {0, 700, 100, 740}),
+              text({0, 740, 100, 760}));
 
     HWND offScreen = makeWindow(L"TrayTestTaskbar", nullptr, WS_POPUP, {0, 0, 0, 0});
     EXPECT_FALSE(TrayIcon::notificationAreaOf(offScreen).has_value());
@@ -327,7 +299,7 @@ TEST_F(TrayIconTest, NotificationAreaIsLeftOfTheClockOrBelowItOnASideTaskbar) {
 }
 
 TEST_F(TrayIconTest, HideAndRestoreMoveTheWindowOutOfSightAndBackToTheFront) {
-    create(true, fake.shell());
+    create(fake.shell());
     RECT window;
     GetWindowRect(owner, &window);
     ASSERT_EQ(GetForegroundWindow(), owner);
@@ -346,13 +318,9 @@ TEST_F(TrayIconTest, HideAndRestoreMoveTheWindowOutOfSightAndBackToTheFront) {
     fake.animation = true;
     tray->HideToTray(owner);
     tray->RestoreFromTray(owner);
-    const RECT area = TrayIcon::TrayAreaRect();
-    ASSERT_EQ(fake.animations.size(), 2u);
-    EXPECT_TRUE(sameRect(fake.animations[0].first, window));
-    EXPECT_TRUE(sameRect(fake.animations[0].second, area));
-    EXPECT_TRUE(sameRect(fake.animations[1].first, area));
-    EXPECT_TRUE(sameRect(fake.animations[1].second, window));
-    EXPECT_TRUE(IsWindowVisible(owner));
+    const std::string area = text(TrayIcon::TrayAreaRect());
+    EXPECT_EQ(fake.animations, (std::vector<std::string>{text(window) + " to " + area,
+                                                         area + " to " + text(window)}));
     DestroyWindow(other);
 }
 
