@@ -31,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 
 rm -f "$demo/service.url"
-"$root/tools/fake-service/fake-service" --quiet --url-file "$demo/service.url" &
+"$root/tools/fake-service/fake-service" --quiet --url-file "$demo/service.url" >/dev/null &
 service_pid=$!
 for _ in $(seq 100); do [ -s "$demo/service.url" ] && break; sleep 0.1; done
 export BRISALUNE_WEATHER_URL=$(cat "$demo/service.url")
