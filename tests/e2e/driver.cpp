@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "WinTestSupport.h"
 #include "resource.h"
 
 namespace {
@@ -28,65 +29,35 @@ HWND findWidget() {
     return nullptr;
 }
 
-// The list's pixels as they are on screen. Read through the screen's DC: another process's
-// window DC answers no pixels under Wine.
-class ScreenPixels {
-  public:
-    explicit ScreenPixels(HWND window) {
-        RECT client{};
-        GetClientRect(window, &client);
-        POINT origin{0, 0};
-        ClientToScreen(window, &origin);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        memory_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                   nullptr, 0);
-        old_ = SelectObject(memory_, bitmap_);
-        HDC screen = GetDC(nullptr);
-        BitBlt(memory_, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-        GdiFlush();
-    }
-    ~ScreenPixels() {
-        SelectObject(memory_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(memory_);
-    }
-    bool white(int x, int y) const {
-        if (bits_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) {
-            return true;
-        }
-        return (bits_[y * width_ + x] & 0xFFFFFF) == 0xFFFFFF;
-    }
-
-  private:
-    int width_ = 0;
-    int height_ = 0;
-    HDC memory_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    unsigned* bits_ = nullptr;
-};
+// The window's client area as it is on screen. Read through the screen's DC: another
+// process's window DC answers no pixels under Wine.
+void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(canvas.dc(), 0, 0, canvas.width(), canvas.height(), screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+}
 
 int rows(HWND widget) {
     HWND list = GetDlgItem(widget, IDC_CITY_LIST);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     std::printf("rows %d\n", count);
-    const ScreenPixels pixels(list);
+    RECT client{};
+    GetClientRect(list, &client);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    copyFromScreen(list, pixels);
+    const auto white = [&pixels](int x, int y) {
+        return x < 0 || y < 0 || x >= pixels.width() || y >= pixels.height() ||
+               pixels.at(x, y) == RGB(255, 255, 255);
+    };
     for (int i = 0; i < count; ++i) {
         RECT item{};
         SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
         int picture = 0;
         for (int y = item.top + 5; y < item.top + 50; ++y) {
             for (int x = item.left + 5; x < item.left + 60; ++x) {
-                picture += pixels.white(x, y) ? 0 : 1;
+                picture += white(x, y) ? 0 : 1;
             }
         }
         // The status word sits centred in the row's bottom band, under the temperatures and
@@ -95,7 +66,7 @@ int rows(HWND widget) {
         const int middle = (item.left + item.right) / 2;
         for (int y = item.bottom - 12; y < item.bottom - 3; ++y) {
             for (int x = middle - 30; x < middle + 30; ++x) {
-                status += pixels.white(x, y) ? 0 : 1;
+                status += white(x, y) ? 0 : 1;
             }
         }
         std::printf("row %d picture %d status %d\n", i, picture > 100 ? 1 : 0, status > 0 ? 1 : 0);
