@@ -36,15 +36,17 @@ int CWidgetApp::run(const std::string& commandLine) {
     }
     installCrashHandler();
 
+    // The process's one engine; the timer and the worker reach it through instance(), so their
+    // callbacks hold no reference to a local of this function.
     RefreshEngine& engine = RefreshEngine::instance();
     static JobQueue queue;
     static ThreadMessageNotifier notifier;
     static RegistryRunEntry runEntry;
-    static WindowRefreshTimer timer([&engine] { engine.refreshAll(ORIGIN_TIMER); });
-    static NetworkWorker worker(queue, fetch_,
-                                [&engine](std::unique_ptr<WeatherJob> job, ForecastList days) {
-                                    engine.ApplyResult(std::move(job), std::move(days));
-                                });
+    static WindowRefreshTimer timer([] { RefreshEngine::instance().refreshAll(ORIGIN_TIMER); });
+    static NetworkWorker worker(
+        queue, fetch_, [](std::unique_ptr<WeatherJob> job, ForecastList days) {
+            RefreshEngine::instance().ApplyResult(std::move(job), std::move(days));
+        });
 
     EnginePlatform platform;
     platform.dataDirectory = programDirectory();

@@ -17,25 +17,13 @@ CrashState crashStateOf(const EXCEPTION_POINTERS* info) {
     if (info == nullptr) {
         return state;
     }
+    // The program is built for x64 only: its registers fill the report under the old labels.
     if (const CONTEXT* context = info->ContextRecord; context != nullptr) {
-#if defined(__x86_64__) || defined(_M_X64)
         state.stackSegment = context->SegSs;
         state.framePointer = context->Rbp;
         state.stackPointer = context->Rsp;
         state.codeSegment = context->SegCs;
         state.instructionPointer = context->Rip;
-#elif defined(__i386__) || defined(_M_IX86)
-        state.stackSegment = context->SegSs;
-        state.framePointer = context->Ebp;
-        state.stackPointer = context->Esp;
-        state.codeSegment = context->SegCs;
-        state.instructionPointer = context->Eip;
-#elif defined(__aarch64__) || defined(_M_ARM64)
-        // No segments here; the frame, stack and program counters stand in for the rest.
-        state.framePointer = context->Fp;
-        state.stackPointer = context->Sp;
-        state.instructionPointer = context->Pc;
-#endif
     }
     if (const EXCEPTION_RECORD* record = info->ExceptionRecord; record != nullptr) {
         state.exceptionAddress = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
