@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/Records.h"
+#include "model/Records.h"
 
 namespace brisalune {
 

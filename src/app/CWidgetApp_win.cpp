@@ -3,11 +3,12 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/AppPlatform.h"
+#include "engine/RefreshTimerWindow.h"
+#include "engine/ThreadMessageNotifier.h"
 #include "app/CWidgetApp.h"
 #include "app/CrashReport.h"
-#include "app/Messages.h"
-#include "app/Program.h"
+#include "base/Messages.h"
+#include "base/Program.h"
 #include "app/SingleInstance.h"
 #include "engine/JobQueue.h"
 #include "engine/NetworkWorker.h"

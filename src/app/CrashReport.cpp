@@ -3,8 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "app/Texts.h"
-#include "store/FileIo.h"
+#include "base/Texts.h"
+#include "base/FileIo.h"
 
 namespace brisalune {
 

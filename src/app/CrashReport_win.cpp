@@ -3,9 +3,9 @@
 #include <atomic>
 
 #include "app/CrashReport.h"
-#include "app/Program.h"
-#include "app/Texts.h"
-#include "app/WideText.h"
+#include "base/Program.h"
+#include "base/Texts.h"
+#include "base/WideText.h"
 #include "win/Window.h"
 
 namespace brisalune {

@@ -2,9 +2,9 @@
 
 #include <thread>
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "app/SingleInstance.h"
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "win/Handles.h"
 
 namespace brisalune {

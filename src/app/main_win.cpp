@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/CWidgetApp.h"
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "engine/MsnSource.h"
 #include "engine/RefreshEngine.h"
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 
 namespace brisalune {
 

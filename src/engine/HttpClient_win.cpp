@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "engine/HttpClient.h"
 #include "engine/HttpText.h"
 #include "engine/RefreshLog.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/Records.h"
+#include "model/Records.h"
 
 namespace brisalune {
 

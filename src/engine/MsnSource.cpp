@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "store/XmlFile.h"
+#include "base/XmlFile.h"
 
 namespace brisalune {
 

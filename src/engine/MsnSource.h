@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/Records.h"
+#include "model/Records.h"
 
 namespace brisalune {
 

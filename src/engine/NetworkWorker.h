@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "engine/JobQueue.h"
-#include "engine/Records.h"
+#include "model/Records.h"
 
 namespace brisalune {
 

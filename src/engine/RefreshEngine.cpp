@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "engine/JobQueue.h"
 
 namespace brisalune {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/Records.h"
+#include "model/Records.h"
 #include "engine/RefreshLog.h"
 #include "store/CityListStore.h"
 #include "store/SettingsStore.h"

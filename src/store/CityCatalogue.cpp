@@ -2,8 +2,8 @@
 
 #include <tinyxml.h>
 
-#include "app/XmlResource.h"
-#include "store/XmlFile.h"
+#include "base/XmlResource.h"
+#include "base/XmlFile.h"
 
 namespace brisalune {
 

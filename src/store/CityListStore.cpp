@@ -2,9 +2,9 @@
 
 #include <tinyxml.h>
 
-#include "app/Texts.h"
-#include "engine/Records.h"
-#include "store/XmlFile.h"
+#include "base/Texts.h"
+#include "model/Records.h"
+#include "base/XmlFile.h"
 
 namespace brisalune {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "store/RegistryRunEntry.h"
 
 namespace brisalune {

@@ -2,9 +2,9 @@
 
 #include <tinyxml.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "store/RunEntry.h"
-#include "store/XmlFile.h"
+#include "base/XmlFile.h"
 
 namespace brisalune {
 

@@ -1,6 +1,6 @@
 #include "ui/CInfoDlg.h"
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "resource.h"
 
 namespace brisalune {

@@ -1,8 +1,8 @@
 #include "ui/CWidgetDlg.h"
 
-#include "app/AppPlatform.h"
-#include "app/Messages.h"
-#include "app/Program.h"
+#include "engine/ThreadMessageNotifier.h"
+#include "base/Messages.h"
+#include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
 #include "ui/CInfoDlg.h"

@@ -2,8 +2,8 @@
 
 #include <windowsx.h>
 
-#include "app/Messages.h"
-#include "app/Program.h"
+#include "base/Messages.h"
+#include "base/Program.h"
 #include "draw/DibImage.h"
 #include "win/Handles.h"
 

@@ -1,7 +1,7 @@
 #include "ui/CityRow.h"
 
-#include "app/Texts.h"
-#include "engine/Records.h"
+#include "base/Texts.h"
+#include "model/Records.h"
 
 namespace brisalune {
 

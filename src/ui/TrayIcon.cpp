@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "resource.h"
 
 namespace brisalune {

@@ -1,7 +1,7 @@
 #include "win/WinText.h"
 
-#include "app/Program.h"
-#include "app/WideText.h"
+#include "base/Program.h"
+#include "base/WideText.h"
 
 namespace brisalune::win {
 

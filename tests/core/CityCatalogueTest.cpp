@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "TestSupport.h"
-#include "app/XmlResource.h"
+#include "base/XmlResource.h"
 #include "store/CityCatalogue.h"
 
 namespace brisalune {

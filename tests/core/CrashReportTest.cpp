@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 #include "app/CrashReport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace brisalune {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "engine/HttpText.h"
 #include "engine/MsnSource.h"
-#include "store/XmlFile.h"
+#include "base/XmlFile.h"
 
 namespace brisalune {
 namespace {

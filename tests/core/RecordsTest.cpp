@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/Records.h"
+#include "model/Records.h"
 
 namespace brisalune {
 namespace {

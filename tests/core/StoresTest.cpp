@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "engine/Records.h"
+#include "model/Records.h"
 #include "store/CityListStore.h"
-#include "store/FileIo.h"
+#include "base/FileIo.h"
 #include "store/SettingsStore.h"
 #include "store/WidgetListStore.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "engine/RefreshLog.h"
 
 namespace brisalune {

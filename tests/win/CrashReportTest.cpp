@@ -13,9 +13,9 @@
 
 #include "TestSupport.h"
 #include "app/CrashReport.h"
-#include "app/Program.h"
-#include "app/Texts.h"
-#include "app/WideText.h"
+#include "base/Program.h"
+#include "base/Texts.h"
+#include "base/WideText.h"
 
 namespace brisalune {
 namespace {

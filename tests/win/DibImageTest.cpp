@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "draw/DibImage.h"
 
 namespace brisalune {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/WideText.h"
-#include "store/FileIo.h"
+#include "base/WideText.h"
+#include "base/FileIo.h"
 
 namespace brisalune {
 namespace {

@@ -22,7 +22,7 @@
 
 #include "FakeService.h"
 #include "TestSupport.h"
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "engine/HttpClient.h"
 #include "engine/JobQueue.h"
 #include "engine/MsnSource.h"

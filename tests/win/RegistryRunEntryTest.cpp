@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/WideText.h"
+#include "base/WideText.h"
 #include "store/RegistryRunEntry.h"
 #include "store/SettingsStore.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "resource.h"
 #include "ui/TrayIcon.h"
 #include "win/Window.h"

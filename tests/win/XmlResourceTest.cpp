@@ -7,8 +7,8 @@
 
 #include "TestSupport.h"
 #include "WinTestSupport.h"
-#include "app/WideText.h"
-#include "app/XmlResource.h"
+#include "base/WideText.h"
+#include "base/XmlResource.h"
 
 namespace brisalune {
 namespace {

@@ -1,8 +1,8 @@
 #include <mutex>
 
-#include "app/Texts.h"
-#include "app/XmlResource.h"
-#include "store/FileIo.h"
+#include "base/Texts.h"
+#include "base/XmlResource.h"
+#include "base/FileIo.h"
 
 #ifndef BRISALUNE_CATALOGUE_DIR
 #error "BRISALUNE_CATALOGUE_DIR must name the directory of the catalogue documents"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "app/AppPlatform.h"
-#include "app/Messages.h"
+#include "base/Messages.h"
+#include "engine/RefreshTimerWindow.h"
 
 namespace brisalune {
 
@@ -77,19 +77,6 @@ void WindowRefreshTimer::fire(unsigned timerId) {
     if (timerId == STARTUP_TIMER_ID && window_ != nullptr) {
         KillTimer(static_cast<HWND>(window_), STARTUP_TIMER_ID);
     }
-}
-
-bool ThreadMessageNotifier::post(int64_t threadId, std::unique_ptr<WeatherJob> record) {
-    if (PostThreadMessageW(static_cast<DWORD>(threadId), WM_JOB_STATUS,
-                           reinterpret_cast<WPARAM>(record.get()), 0)) {
-        record.release();
-        return true;
-    }
-    return false;
-}
-
-std::unique_ptr<WeatherJob> takeStatusRecord(uintptr_t wParam) {
-    return std::unique_ptr<WeatherJob>(reinterpret_cast<WeatherJob*>(wParam));
 }
 
 }  // namespace brisalune

@@ -1,5 +1,5 @@
-// The Windows side of the engine's seams: the refresh timer on its hidden window and the
-// notifier that posts status records to the user-interface thread.
+// The Windows side of the engine's refresh-timer seam: the two refresh timers on a hidden
+// window of the user-interface thread.
 #pragma once
 
 #include <functional>
@@ -31,15 +31,5 @@ class WindowRefreshTimer : public RefreshTimer {
     int hours_ = 0;
     void* window_ = nullptr;
 };
-
-// Posts WM_JOB_STATUS with the record's address; the receiver takes ownership with
-// takeStatusRecord. A refused post frees the record at once.
-class ThreadMessageNotifier : public StatusNotifier {
-  public:
-    bool post(int64_t threadId, std::unique_ptr<WeatherJob> record) override;
-};
-
-// The receiving side: the record a WM_JOB_STATUS carries, owned from here on.
-std::unique_ptr<WeatherJob> takeStatusRecord(uintptr_t wParam);
 
 }  // namespace brisalune

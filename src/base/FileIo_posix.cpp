@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "store/FileIo.h"
+#include "base/FileIo.h"
 
 namespace brisalune::fileio {
 

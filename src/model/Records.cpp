@@ -1,4 +1,4 @@
-#include "engine/Records.h"
+#include "model/Records.h"
 
 #include <climits>
 

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "app/WideText.h"
-#include "store/FileIo.h"
+#include "base/WideText.h"
+#include "base/FileIo.h"
 
 namespace brisalune::fileio {
 

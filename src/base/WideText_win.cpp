@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/WideText.h"
+#include "base/WideText.h"
 
 namespace brisalune {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/Program.h"
-#include "app/Texts.h"
-#include "app/WideText.h"
+#include "base/Program.h"
+#include "base/Texts.h"
+#include "base/WideText.h"
 
 namespace brisalune {
 

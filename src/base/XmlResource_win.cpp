@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "app/WideText.h"
-#include "app/XmlResource.h"
+#include "base/WideText.h"
+#include "base/XmlResource.h"
 
 namespace brisalune {
 

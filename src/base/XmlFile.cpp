@@ -1,8 +1,8 @@
-#include "store/XmlFile.h"
+#include "base/XmlFile.h"
 
 #include <tinyxml.h>
 
-#include "store/FileIo.h"
+#include "base/FileIo.h"
 
 namespace brisalune {
 
