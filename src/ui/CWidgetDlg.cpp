@@ -313,8 +313,8 @@ bool CWidgetDlg::PreTranslateMessage(MSG& msg) {
         wakeUp();
         // On to the hand-over below, as any private message.
     } else if (msg.message == WM_JOB_STATUS) {
-        std::unique_ptr<WeatherJob> record = takeStatusRecord(msg.wParam);
-        if (record) {
+        // Only a wake-up, whoever sent it: the records wait with the notifier.
+        for (const std::unique_ptr<WeatherJob>& record : takeStatusRecords()) {
             OnJobStatus(*record);
         }
         return true;
