@@ -267,6 +267,8 @@ void CWidgetDlg::ConfirmExit() {
     }
     tray_.RemoveIcon();
     EndDialog(IDOK);
+    // The process ends at once: what the worker brought in must be on disk first.
+    engine_.flush();
     endProcess();
 }
 
@@ -479,6 +481,12 @@ bool CWidgetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         case WM_CLOSE:
             HideToTray();
             *result = 0;
+            return true;
+        case WM_QUERYENDSESSION:
+        case WM_ENDSESSION:
+            // Log-off and shut-down end the process without a word once these are answered.
+            engine_.flush();
+            *result = message == WM_QUERYENDSESSION ? TRUE : 0;
             return true;
         default:
             break;

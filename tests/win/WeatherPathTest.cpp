@@ -125,6 +125,7 @@ TEST_F(WeatherPathTest, RefreshAllOfThreeCitiesBringsTheServicesDaysAndSavesThem
                                                       "Oslo success"}));
 
     // What the next start finds on disk.
+    engine.flush();
     CityTable saved;
     CityListStore(dir.path()).load(saved);
     ASSERT_EQ(saved.count(), 3);
