@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "TestSupport.h"
@@ -24,32 +25,28 @@ std::unique_ptr<WeatherJob> fetchJob(int producer, int sequence) {
     return job;
 }
 
-std::unique_ptr<WeatherJob> stopJob() {
-    auto stop = std::make_unique<WeatherJob>();
-    stop->kind = JOB_STOP;
-    return stop;
-}
-
-TEST(JobQueueStress, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
+TEST(JobQueueAndWorker, TwoProducersLoseNothingKeepTheirOrderAndTheStopEndsIt) {
     JobQueue queue;
     constexpr int kPerProducer = 5000;
     std::vector<int> lastSeen(2, -1);
     std::atomic<int> taken{0};
     bool inOrder = true;
-    std::thread consumer([&] {
-        for (auto job = queue.Pop(); job->kind != JOB_STOP; job = queue.Pop()) {
+    NetworkWorker worker(
+        queue, [](const std::string&) { return ForecastList(); },
+        [&](std::unique_ptr<WeatherJob> job, ForecastList) {
             const int producer = job->name == "p0" ? 0 : 1;
             inOrder = inOrder && job->cityIndex == lastSeen[producer] + 1;
             lastSeen[producer] = job->cityIndex;
             ++taken;
-        }
-    });
+        });
+    worker.Start();
+    worker.Start();
     auto produce = [&](int producer) {
         for (int i = 0; i < kPerProducer; ++i) {
             queue.Push(fetchJob(producer, i));
             if (i % 512 == 0) {
-                // Now and then the consumer empties the queue and sleeps, so pushes also meet
-                // a sleeping worker.
+                // Now and then the worker empties the queue and sleeps, so pushes also meet a
+                // sleeping worker.
                 std::this_thread::sleep_for(200us);
             }
         }
@@ -60,62 +57,10 @@ TEST(JobQueueStress, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
     second.join();
     ASSERT_TRUE(eventually([&] { return taken == 2 * kPerProducer; })) << "lost: " << taken;
     ASSERT_TRUE(eventually([&] { return queue.workerWaiting(); })) << "the idle worker sleeps";
-    queue.Push(stopJob());
-    consumer.join();
-    EXPECT_TRUE(inOrder);
-    EXPECT_EQ(lastSeen, (std::vector<int>{kPerProducer - 1, kPerProducer - 1}));
-}
-
-TEST(NetworkWorker, TakesJobsInOrderSignalsOnlyASleepingWorkerAndStops) {
-    JobQueue queue;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> fetched;
-    std::vector<std::string> results;
-    int open = 0;
-    NetworkWorker worker(
-        queue,
-        [&](const std::string& param) {
-            // Each download waits until the test lets one through.
-            std::unique_lock<std::mutex> hold(mutex);
-            fetched.push_back(param);
-            changed.notify_all();
-            changed.wait(hold, [&] { return open > 0; });
-            --open;
-            return ForecastList{test::makeDay(1, 2, 3)};
-        },
-        [&](std::unique_ptr<WeatherJob> job, ForecastList days) {
-            std::lock_guard<std::mutex> hold(mutex);
-            results.push_back(job->param + ":" + std::to_string(days.size()));
-        });
-    worker.Start();
-    worker.Start();
-    ASSERT_TRUE(eventually([&] { return queue.workerWaiting(); }));
-
-    queue.Push(fetchJob(0, 0));
-    {
-        std::unique_lock<std::mutex> hold(mutex);
-        ASSERT_TRUE(changed.wait_for(hold, 20s, [&] { return fetched.size() == 1; }));
-    }
-    const uint64_t signalsBefore = queue.wakeSignals();
-    for (int i : {1, 2, 3, 4, 5, 3}) {  // the same city twice is fetched twice
-        queue.Push(fetchJob(0, i));
-    }
-    EXPECT_EQ(queue.wakeSignals(), signalsBefore) << "a busy worker is not signalled";
-    {
-        std::lock_guard<std::mutex> hold(mutex);
-        open = 7;
-        changed.notify_all();
-    }
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard<std::mutex> hold(mutex);
-        return results.size() == 7;
-    }));
-    EXPECT_EQ(fetched, (std::vector<std::string>{"0", "1", "2", "3", "4", "5", "3"}));
-    EXPECT_EQ(results.back(), "3:1");
-
     worker.Stop();
     EXPECT_FALSE(worker.running());
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(lastSeen, (std::vector<int>{kPerProducer - 1, kPerProducer - 1}));
     queue.Push(fetchJob(0, 9));
     EXPECT_EQ(queue.size(), 1u) << "nothing takes jobs after the stop";
 }
