@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
-packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev libtinyxml-dev
+packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev libpugixml-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick python3 dpkg-dev
           x11-utils x11-apps)
 
@@ -33,7 +33,7 @@ apt_update() {
 }
 
 if ! have_src; then
-  # Source entries mirror the binary ones so that `apt-get source` finds Debian's TinyXML.
+  # Source entries mirror the binary ones so that `apt-get source` finds Debian's pugixml.
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     sed -n '/^Types:/,/^$/p' /etc/apt/sources.list.d/debian.sources \
       | sed 's/^Types:.*/Types: deb-src/' \
@@ -52,13 +52,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
     "${missing[@]}"
 fi
 
-# TinyXML for the MinGW build: Debian's source package with its patches applied.
-if ! ls -d "$build"/tinyxml-src/tinyxml-*/ >/dev/null 2>&1 ||
-   [ ! -f "$build"/tinyxml-src/.complete ]; then
-  rm -rf "$build/tinyxml-src"
-  mkdir -p "$build/tinyxml-src"
+# pugixml for the MinGW build: Debian's source package with its patches applied.
+if ! ls -d "$build"/pugixml-src/pugixml-*/src >/dev/null 2>&1 ||
+   [ ! -f "$build"/pugixml-src/.complete ]; then
+  rm -rf "$build/pugixml-src"
+  mkdir -p "$build/pugixml-src"
   apt_update
-  (cd "$build/tinyxml-src" && apt-get source -qq tinyxml >/dev/null)
-  touch "$build/tinyxml-src/.complete"
+  (cd "$build/pugixml-src" && apt-get source -qq pugixml >/dev/null)
+  touch "$build/pugixml-src/.complete"
 fi
 echo "deps: all present"

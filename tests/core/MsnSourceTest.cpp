@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <tinyxml.h>
 
 #include <climits>
 #include <cstdlib>
@@ -181,14 +180,14 @@ TEST(RequestUrl, TheParameterIsAppendedAsItIsAndTheHostCanBeReplaced) {
 
 // The number of days a parsed document holds, read independently of the parser under test.
 std::optional<size_t> forecastsOnSecondLevel(const std::string& text) {
-    TiXmlDocument document;
+    pugi::xml_document document;
     if (!parseXmlText(text, document)) {
         return std::nullopt;
     }
+    const pugi::xml_node second = document.document_element().find_child(
+        [](const pugi::xml_node& node) { return node.type() == pugi::node_element; });
     size_t count = 0;
-    TiXmlHandle second = TiXmlHandle(document.RootElement()).FirstChildElement();
-    for (TiXmlElement* e = second.FirstChildElement("forecast").ToElement(); e != nullptr;
-         e = e->NextSiblingElement("forecast")) {
+    for (pugi::xml_node e = second.child("forecast"); e; e = e.next_sibling("forecast")) {
         ++count;
     }
     return count;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 
 #include "TestSupport.h"
 #include "model/Records.h"
@@ -140,6 +141,55 @@ TEST(CityListStore, ReadsByPositionAndToleratesHandWrittenFiles) {
     EXPECT_EQ(table.at(1)->days()[0].high, 9);
     EXPECT_TRUE(table.at(1)->days()[1].alert);
     EXPECT_EQ(table.at(1)->days()[2], ForecastDay());
+}
+
+// How the program has always read its files: what references become depends on the declared
+// encoding, nothing is converted, and a file that breaks the rules is set aside whole.
+TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
+    const std::string city = "<citylist>\r\n<city name=\"";
+    const std::string rest = "\" param=\"p\" />\r\n</citylist>\r\n";
+    const struct {
+        std::string file;
+        std::optional<std::string> name;  // none: set aside as .bad
+    } cases[] = {
+        {city + "&#233;&#x4E2D;" + rest, "\xE9-"},  // no declaration: one byte each
+        {"\xEF\xBB\xBF" + city + "&#233;&#x4E2D;" + rest, "\xC3\xA9\xE4\xB8\xAD"},
+        {"<?xml version=\"1.0\"?>\r" + city + "&#233;" + rest, "\xC3\xA9"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?>" + city +
+             "Montr\xE9"
+             "al &#233;" +
+             rest,
+         "Montr\xE9"
+         "al \xE9"},
+        {"<?xml version=\"1.0\" encoding=\"utf-8\"?>" + city + "\xE6\x9D\xB1&#x4E2D;" + rest,
+         "\xE6\x9D\xB1\xE4\xB8\xAD"},
+        {city + "a&b &foo; &lt;&gt;&amp;&quot;&apos;" + rest, "ab foo; <>&\"'"},
+        {city + "two\r\nlines\ttab" + rest, "two\nlines\ttab"},
+        {"<!-- mine --><citylist><?pi x?><city name=\"c\" param=\"p\"><![CDATA[<city>]]>"
+         "<!-- <city name='x' param='y'/> --></city>text</citylist>",
+         "c"},
+        {"<citylist><city name=\"x\" param=\"p\" name=\"y\" /></citylist>", std::nullopt},
+        {city + "&#12a;" + rest, std::nullopt},
+        {city + "&#65" + rest, std::nullopt},
+        {city + "&#X41;" + rest, std::nullopt},
+        {"<citylist><city name=\"a\" param=\"p\"></citylist>", std::nullopt},
+        {" \r\n\t", std::nullopt},
+    };
+    for (const auto& [file, name] : cases) {
+        ScratchDir dir;
+        writeFile(dir.file("citylist.xml"), file);
+        CityTable table;
+        CityListStore(dir.path()).load(table);
+        if (name) {
+            ASSERT_EQ(table.count(), 1) << file;
+            EXPECT_EQ(table.at(0)->info.name, *name) << file;
+            EXPECT_EQ(table.at(0)->info.param, "p") << file;
+            EXPECT_FALSE(test::exists(dir.file("citylist.xml.bad"))) << file;
+        } else {
+            EXPECT_EQ(table.count(), 0) << file;
+            EXPECT_EQ(readFile(dir.file("citylist.xml.bad")), file);
+        }
+    }
 }
 
 TEST(CityListStore, UnreadableFileIsSetAsideBeforeItCanBeOverwritten) {
