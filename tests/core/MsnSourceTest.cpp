@@ -2,12 +2,17 @@
 
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <random>
 
-#include "engine/HttpText.h"
-#include "engine/MsnSource.h"
+#include "TestSupport.h"
 #include "base/XmlFile.h"
+#include "engine/HttpText.h"
+#include "engine/JobQueue.h"
+#include "engine/MsnSource.h"
+#include "engine/NetworkWorker.h"
+#include "engine/RefreshEngine.h"
 
 namespace brisalune {
 namespace {
@@ -127,24 +132,85 @@ TEST(ParseForecast, TextsArriveInTheAnswersOwnEncodingWithEntitiesResolved) {
     EXPECT_EQ(bare[0].day, "\xE9");
 }
 
-TEST(ParseForecast, AnAnswerNestedThousandsDeepIsRefusedNotParsed) {
-    std::string deep = "<w><x><forecast low='1'/>";
-    for (int i = 0; i < 200000; ++i) {
-        deep += "<a>";
+std::string repeated(const std::string& piece, size_t times) {
+    std::string text;
+    text.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i) {
+        text += piece;
     }
-    EXPECT_TRUE(MsnSource::ParseForecast(deep).empty());
-    // Depth that real documents may have, with '<' and '>' inside quoted values, still reads.
-    std::string nested = "<w><x><forecast low='4' skytextday='a > b'/><y>";
-    for (int i = 0; i < 100; ++i) {
-        nested += "<a v='>'><!-- <b> --><![CDATA[<c>]]>";
+    return text;
+}
+
+// Answers that once crashed or hung the worker go through a real worker thread, created as the
+// program creates it and so with the stack every download gets, into the engine. Each ends as a
+// failed refresh or, for data that is valid, as the days it holds; always with its log line.
+TEST(HostileAnswers, EndAsAFailedRefreshOrTheirDaysOnTheWorkersStack) {
+    const std::string head = "<?xml version=\"1.0\"?><w><x><forecast low='1'/>";
+    const std::string tail = "</x></w>";
+    const struct {
+        std::string name;
+        std::string answer;
+        size_t days;  // none for a failed refresh
+    } cases[] = {
+        // Hidden closing tags inside declarations once let nesting past a depth guard.
+        {"declaration trick", head + repeated("<a><?xml version=\"></a>\"?>", 200000), 0},
+        {"a million levels", head + repeated("<a>", 1000000) + repeated("</a>", 1000000) + tail, 1},
+        {"a million unclosed levels", head + repeated("<a>", 1000000), 0},
+        {"huge attribute", head + "<forecast day='" + std::string(900000, 'x') + "'/>" + tail, 2},
+        {"200,000 attributes",
+         head + "<forecast " +
+             [] {
+                 std::string attributes;
+                 for (int i = 0; i < 200000; ++i) {
+                     attributes += "a" + std::to_string(i) + "='' ";
+                 }
+                 return attributes;
+             }() +
+             "/>" + tail,
+         2},
+        {"invalid UTF-8", head + "<forecast day='\xC3' date='\xFF\xFE\xE9\x80'/>" + tail, 2},
+        {"entity expansion",
+         "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\">"
+         "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">"
+         "<!ENTITY d SYSTEM \"file:///etc/passwd\">]><w><x><forecast day='&c;&d;'/>" +
+             tail,
+         1},
+    };
+    test::ScratchDir dir;
+    JobQueue queue;
+    test::FakeNotifier notifier;
+    RefreshEngine engine;
+    engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, nullptr, nullptr});
+    engine.registerUiThread(1);
+    std::map<std::string, std::string> answers;
+    for (const auto& each : cases) {
+        answers["wc:" + each.name] = each.answer;
+        engine.addCity(WeatherJob(-1, each.name, "wc:" + each.name, ORIGIN_USER));
     }
-    for (int i = 0; i < 100; ++i) {
-        nested += "</a>";
+    NetworkWorker worker(
+        queue,
+        [&answers](const std::string& param) { return MsnSource::ParseForecast(answers[param]); },
+        [&engine](std::unique_ptr<WeatherJob> job, ForecastList days) {
+            engine.ApplyResult(std::move(job), std::move(days));
+        });
+    worker.Start();
+    engine.refreshAll(ORIGIN_USER);
+    worker.Stop();
+
+    const std::string log = engine.log().snapshot();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::optional<CityRecord> city = engine.cityAt(static_cast<int>(i));
+        ASSERT_TRUE(city);
+        const bool ok = cases[i].days > 0;
+        EXPECT_EQ(city->info.status, ok ? STATUS_UPDATED : STATUS_FAILED) << cases[i].name;
+        EXPECT_EQ(city->days().size(), cases[i].days) << cases[i].name;
+        EXPECT_NE(log.find("\r\n" + cases[i].name + (ok ? " success(gui)" : " failure(gui)")),
+                  std::string::npos)
+            << cases[i].name;
     }
-    nested += "</y></x></w>";
-    const ForecastList days = MsnSource::ParseForecast(nested);
-    ASSERT_EQ(days.size(), 1u);
-    EXPECT_EQ(days[0].skytextday, "a > b");
+    EXPECT_EQ(engine.cityAt(3)->days()[1].day.size(), 900000u);
+    EXPECT_EQ(engine.cityAt(5)->days()[1].date, "\xFF\xFE\xE9\x80") << "bytes as they came";
+    EXPECT_EQ(engine.cityAt(6)->days()[0].day, "c;d;") << "no entity is expanded or fetched";
 }
 
 void setWeatherUrl(const char* value) {
