@@ -34,6 +34,9 @@ ForecastList MsnSource::ParseForecast(const std::string& text) {
     }
     // Only `forecast` counts; `current` and everything else the service adds is skipped.
     for (const pugi::xml_node& element : weather.children("forecast")) {
+        if (days.size() == kMaxDays) {
+            break;
+        }
         days.push_back(readDay(element));
     }
     return days;

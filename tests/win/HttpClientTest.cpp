@@ -85,15 +85,33 @@ TEST_F(HttpClientTest, EveryLineComesBackWithCrLfWhateverTheServerSent) {
     EXPECT_EQ(log.snapshot(), "");
 }
 
-TEST_F(HttpClientTest, LargeAnswersAndLongLinesComeBackWhole) {
-    const std::string large = getWeather("large/" + kPlace);
-    EXPECT_EQ(large, linesWithCrLf(rawWeather("large/" + kPlace)));
-    EXPECT_GT(large.size(), 5000000u);
+TEST_F(HttpClientTest, AnswersUpToOneMebibyteComeBackWholeAndLargerOnesFail) {
+    const std::string limit = "large:1048576/" + kPlace;
+    const std::string large = getWeather(limit);
+    EXPECT_EQ(large, linesWithCrLf(rawWeather(limit)));
     EXPECT_EQ(MsnSource::ParseForecast(large).size(), 5u) << "padding does not hide the days";
 
     const std::string longLine = getWeather("longline:300000/" + kPlace);
     EXPECT_EQ(longLine, linesWithCrLf(rawWeather("longline:300000/" + kPlace)));
     EXPECT_EQ(log.snapshot(), "");
+
+    for (const std::string& location :
+         {"large:1048577/" + kPlace, std::string("forecasts"), "large/crlf/" + kPlace}) {
+        log.clear();
+        EXPECT_EQ(getWeather(location), "") << location;
+        EXPECT_EQ(log.snapshot(), "CInternetException * eThe answer is larger than 1 MiB.");
+    }
+}
+
+TEST_F(HttpClientTest, AnAnswerStillTricklingInAtTheDeadlineFails) {
+    const auto start = Clock::now();
+    EXPECT_EQ(HttpClient(log, std::chrono::seconds(2))
+                  .Get(FakeService::weatherUrl("trickle:1:100/" + kPlace)),
+              "");
+    const double seconds = secondsSince(start);
+    EXPECT_GT(seconds, 2.0);
+    EXPECT_LT(seconds, 2.0 + 1.0 + 1.5) << "the deadline and one more byte's wait at most";
+    EXPECT_EQ(log.snapshot(), "CInternetException * eThe answer did not arrive within 2 seconds.");
 }
 
 TEST_F(HttpClientTest, ErrorStatusAndNonXmlAnswersComeBackAsTheirBodies) {

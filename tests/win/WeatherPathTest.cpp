@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 using test::FakeService;
 
 const int64_t kUiThread = 77;
+// Short, so a trickling answer fails within the test's patience.
+constexpr std::chrono::seconds kDeadline{3};
 
 class WeatherPathTest : public ::testing::Test {
   protected:
@@ -77,12 +79,13 @@ class WeatherPathTest : public ::testing::Test {
     test::FakeTimer timer;
     test::FakeRunEntry runEntry;
     RefreshEngine engine;
-    NetworkWorker worker{
-        queue,
-        [this](const std::string& param) { return MsnSource(engine.log()).FetchForecast(param); },
-        [this](std::unique_ptr<WeatherJob> job, ForecastList days) {
-            engine.ApplyResult(std::move(job), std::move(days));
-        }};
+    NetworkWorker worker{queue,
+                         [this](const std::string& param) {
+                             return MsnSource(engine.log(), kDeadline).FetchForecast(param);
+                         },
+                         [this](std::unique_ptr<WeatherJob> job, ForecastList days) {
+                             engine.ApplyResult(std::move(job), std::move(days));
+                         }};
 };
 
 TEST_F(WeatherPathTest, RefreshAllOfThreeCitiesBringsTheServicesDaysAndSavesThem) {
@@ -174,6 +177,36 @@ TEST_F(WeatherPathTest, AUserRefreshThatFailsIsLoggedOnceAndNotRetried) {
     EXPECT_EQ(text.rfind("CInternetException * e"), message) << "one message";
     EXPECT_EQ(text.find("\r\nTroms\xC3\xB8 failure(gui) "), 0u) << text;
     EXPECT_EQ(text.find("retry"), std::string::npos);
+}
+
+TEST_F(WeatherPathTest, OversizedTricklingAndOverlongAnswersFailOrAreCutAndTheWorkerGoesOn) {
+    const std::pair<std::string, std::string> cities[] = {
+        {"Huge", "large:2000000/wc:1&q=Huge"},      {"Million", "forecasts/wc:2&q=Million"},
+        {"Trickle", "trickle:1/wc:3&q=Trickle"},    {"Many", "forecasts:50000/wc:4&q=Many"},
+        {"Calgary", "wc:5913490&q=Calgary%2c+CAN"},
+    };
+    for (const auto& [name, param] : cities) {
+        addCity(name, param);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    engine.refreshAll(ORIGIN_USER);
+    ASSERT_TRUE(waitForResults(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline + 5s) << "none holds the worker";
+
+    const size_t days[] = {0, 0, 0, MsnSource::kMaxDays, 5};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(engine.cityAt(i)->info.status, days[i] > 0 ? STATUS_UPDATED : STATUS_FAILED)
+            << cities[i].first;
+        EXPECT_EQ(engine.cityAt(i)->days().size(), days[i]) << cities[i].first;
+    }
+    const std::string text = engine.log().snapshot();
+    const std::string tooLarge = "CInternetException * eThe answer is larger than 1 MiB.";
+    EXPECT_EQ(text.find(tooLarge + "\r\nHuge failure(gui) "), 0u) << text;
+    EXPECT_NE(text.find(tooLarge + "\r\nMillion failure(gui) "), std::string::npos) << text;
+    EXPECT_NE(text.find("CInternetException * eThe answer did not arrive within 3 seconds.\r\n"
+                        "Trickle failure(gui) "),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

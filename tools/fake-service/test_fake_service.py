@@ -226,6 +226,24 @@ class MisbehaviourTest(ServiceCase):
             received += sock.recv(65536)
         sock.close()
 
+    def test_trickle_sends_the_rest_one_byte_at_a_time(self):
+        sock = socket.create_connection(self.server.server_address, timeout=5)
+        sock.sendall(b"GET /data.aspx?weadegreetype=F&wealocations=trickle:0.3:5/"
+                     + CALGARY.encode() + b" HTTP/1.1\r\nHost: x\r\n\r\n")
+        received = b""
+        while not received.endswith(b"\r\n\r\n<?xml"):
+            received += sock.recv(65536)
+        start = time.monotonic()
+        pieces = [sock.recv(65536) for _ in range(3)]
+        sock.close()
+        self.assertEqual(pieces, [b" ", b"v", b"e"])
+        self.assertGreater(time.monotonic() - start, 0.8)
+
+    def test_a_million_bare_forecasts(self):
+        body = self.weather("forecasts")[1]
+        self.assertEqual(body.count(b"<forecast/>"), 1000000)
+        self.assertEqual(len(self.forecasts(self.weather("forecasts:3/" + CALGARY)[1])), 3)
+
     def test_redirect_is_served_elsewhere(self):
         request = "/data.aspx?weadegreetype=F&wealocations=redirect/" + CALGARY
         with urllib.request.urlopen(self.base + request) as answer:
@@ -301,7 +319,7 @@ class CommandLineTest(unittest.TestCase):
                 proc.terminate()
         usage = subprocess.run([script, "--help"], capture_output=True, text=True).stdout
         for word in ("status:N", "html", "garbage", "truncate", "reset", "stallbody", "large",
-                     "crlf", "nofinallf", "redirect", "fail:N", "sky:N", "lang:L",
+                     "crlf", "nofinallf", "redirect", "fail:N", "sky:N", "lang:L", "trickle", "forecasts",
                      "/_control/mode", "/_control/posts", "/_control/counts", "--port"):
             self.assertIn(word, usage)
 
