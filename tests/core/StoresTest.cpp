@@ -21,19 +21,6 @@ using test::writeFile;
 const std::string kReserved = "A&B<C>D\"E'F";
 const std::string kZurich = "Z\xC3\xBCrich \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0";
 
-CityTable tableOfTwo() {
-    CityTable table;
-    CityRecord first(0, kZurich, "wc:2657896&q=Z%c3%bcrich%2c+CHE", ORIGIN_USER);
-    ForecastDay day = test::makeDay(-5, 12, 30, "Teilweise sonnig " + kReserved);
-    day.alert = true;
-    day.precip = "";
-    first.addDay(day);
-    first.addDay(test::makeDay(1, 2, 47));
-    table.append(std::move(first));
-    table.append(CityRecord(1, kReserved, "wc:1&q=" + kReserved, ORIGIN_USER));
-    return table;
-}
-
 // What the files written from awkward content must look like, byte for byte: the layout and
 // escaping users' files have always had. On Windows they are written in text mode.
 std::string golden(const std::string& name) {
@@ -218,7 +205,7 @@ TEST(CityListStore, UnreadableFileIsSetAsideBeforeItCanBeOverwritten) {
 TEST(CityListStore, SaveStoppedBeforeTheReplaceLeavesTheOldFileWhole) {
     ScratchDir dir;
     CityListStore store(dir.path());
-    CityTable table = tableOfTwo();
+    CityTable table = awkwardTable();
     ASSERT_TRUE(store.save(table));
     const std::string before = readFile(dir.file("citylist.xml"));
 
@@ -230,22 +217,16 @@ TEST(CityListStore, SaveStoppedBeforeTheReplaceLeavesTheOldFileWhole) {
 
     CityTable loaded;
     store.load(loaded);
-    EXPECT_EQ(loaded.count(), 2);
+    EXPECT_EQ(loaded.count(), 5);
 
     // The next change writes the file as usual, over the abandoned temporary one.
     EXPECT_TRUE(store.save(table));
     CityTable reloaded;
     store.load(reloaded);
-    EXPECT_EQ(reloaded.count(), 1);
-}
+    EXPECT_EQ(reloaded.count(), 4);
 
-TEST(CityListStore, SaveIntoAMissingDirectoryFailsQuietly) {
-    ScratchDir dir;
-    CityListStore store(dir.file("no such folder"));
-    EXPECT_FALSE(store.save(tableOfTwo()));
-    CityTable table;
-    store.load(table);
-    EXPECT_EQ(table.count(), 0);
+    // Into a folder that is not there, a save fails quietly.
+    EXPECT_FALSE(CityListStore(dir.file("no such folder")).save(table));
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -261,11 +242,17 @@ class SettingsStoreTest : public ::testing::Test {
     test::FakeRunEntry runEntry;
 };
 
-TEST_F(SettingsStoreTest, FirstStartHasDefaultsWithStartOnBootOffAndWritesNothing) {
-    SettingsStore store = load();
-    EXPECT_EQ(store.values, (Settings{"0", "1", "3", "0"}));
+TEST_F(SettingsStoreTest, WithoutAReadableFileTheDefaultsStandAndNothingIsWritten) {
+    EXPECT_EQ(load().values, (Settings{"0", "1", "3", "0"})) << "start on boot off: no entry";
     EXPECT_FALSE(test::exists(dir.file("settings.xml")));
     EXPECT_EQ(runEntry.adds + runEntry.removes, 0);
+
+    runEntry.present = true;
+    for (const char* broken : {"<Settings><unit val=\"1\">", "<!-- no root element -->"}) {
+        writeFile(dir.file("settings.xml"), broken);
+        EXPECT_EQ(load().values, (Settings{"0", "1", "3", "1"})) << broken;
+        EXPECT_EQ(readFile(dir.file("settings.xml.bad")), broken);
+    }
 }
 
 TEST_F(SettingsStoreTest, RegistryHasTheLastWordOnStartOnBoot) {
@@ -304,17 +291,6 @@ TEST_F(SettingsStoreTest, ReadsAttributesByElementWithTheLastOneWinning) {
     EXPECT_EQ(store.values, (Settings{"0", "abc", "1", "1"}));
 }
 
-TEST_F(SettingsStoreTest, MalformedFileKeepsDefaultsAndIsSetAside) {
-    runEntry.present = true;
-    writeFile(dir.file("settings.xml"), "<Settings><unit val=\"1\">");
-    EXPECT_EQ(load().values, (Settings{"0", "1", "3", "1"}));
-    EXPECT_EQ(readFile(dir.file("settings.xml.bad")), "<Settings><unit val=\"1\">");
-
-    writeFile(dir.file("settings.xml"), "<!-- no root element -->");
-    EXPECT_EQ(load().values, (Settings{"0", "1", "3", "1"}));
-    EXPECT_EQ(readFile(dir.file("settings.xml.bad")), "<!-- no root element -->");
-}
-
 class WidgetListStoreTest : public ::testing::Test {
   protected:
     WidgetListStore loaded() {
@@ -345,7 +321,7 @@ TEST_F(WidgetListStoreTest, NoFileMeansNothingIsEverWritten) {
     EXPECT_FALSE(test::exists(dir.file("widgetlist.xml")));
 }
 
-TEST_F(WidgetListStoreTest, LoadsByPositionAndWritesNameAndParamOnly) {
+TEST_F(WidgetListStoreTest, LoadsByPosition) {
     writeFile(dir.file("widgetlist.xml"),
               "<w>\n"
               "  <widget name=\"" +
@@ -364,16 +340,8 @@ TEST_F(WidgetListStoreTest, LoadsByPositionAndWritesNameAndParamOnly) {
     EXPECT_EQ(store.EntryAt(1)->selectedCity, 0);
     EXPECT_EQ(store.EntryAt(-1), nullptr);
     EXPECT_EQ(store.EntryAt(2), nullptr);
-
     ASSERT_TRUE(store.Save());
-    EXPECT_EQ(readText(dir.file("widgetlist.xml")),
-              "<widgetlist>\n"
-              "    <widget name=\"" +
-                  kZurich +
-                  "\" param=\"wc:1&amp;q=Z\" />\n"
-                  "    <widget name=\"Name\" param=\"\" />\n"
-                  "</widgetlist>\n");
-    EXPECT_EQ(loaded().EntryAt(0)->selectedCity, 0);
+    EXPECT_EQ(loaded().EntryAt(0)->selectedCity, 0) << "the followed city is not written";
 }
 
 TEST_F(WidgetListStoreTest, FollowsTheCitiesThroughAddsAndRemovals) {
