@@ -122,35 +122,6 @@ TEST(CityCatalogueData, KeywordIsAPrefixFoldingOnlyAToZWithTrailingBlanksDropped
 
 // ---- The shipped country documents
 
-TEST(CityCatalogueData, CountriesWithOneProvinceManyProvincesAndSubProvinces) {
-    CityCatalogue catalogue;
-    const CatalogueCountry& singapore = countryCoded(catalogue, "sg");
-    ASSERT_EQ(singapore.provinces->size(), 1u);
-    const CatalogueProvince& only = singapore.provinces->front();
-    EXPECT_EQ(only.name, "Singapore");
-    EXPECT_TRUE(only.regions.empty());
-    EXPECT_EQ(only.cities.size(), 3u);
-
-    const CatalogueCountry& canada = countryCoded(catalogue, "ca");
-    ASSERT_EQ(canada.provinces->size(), 13u);
-    const CatalogueProvince& alberta = canada.provinces->front();
-    EXPECT_EQ(alberta.name, "Alberta");
-    ASSERT_FALSE(alberta.cities.empty());
-    // The file escapes the ampersand once; the parser hands out the plain one.
-    EXPECT_EQ(alberta.cities[0].param, "wc:5913490&q=Calgary%2c+CAN");
-    EXPECT_EQ(matching(*canada.provinces, "n"),
-              "New Brunswick|Newfoundland and Labrador|Northwest Territories|Nova Scotia|Nunavut");
-
-    const CatalogueCountry& kingdom = countryCoded(catalogue, "gb");
-    EXPECT_EQ(matching(*kingdom.provinces), "England|Northern Ireland|Scotland|Wales");
-    const CatalogueProvince& england = kingdom.provinces->front();
-    ASSERT_GE(england.regions.size(), 4u);
-    const CatalogueRegion& birmingham = england.regions[3];
-    EXPECT_EQ(birmingham.name, "Birmingham");
-    EXPECT_EQ(matching(birmingham.cities), "Bartley Green|Birmingham|Sutton Coldfield");
-    EXPECT_EQ(birmingham.cities[1].param, "wc:2655603&q=Birmingham%2c+GBR");
-}
-
 // ---- Stand-in documents: failures and malformed elements
 
 TEST(CityCatalogue, MissingOrBrokenDocumentsLoadAsEmpty) {
@@ -250,12 +221,14 @@ TEST(CityCatalogueData, EveryCityReadsAsAServiceLocationOfItsOwn) {
             }
         }
     };
+    std::set<std::string> regional;
     for (CatalogueCountry& country : catalogue.LoadCountryList()) {
         catalogue.LoadProvinces(country);
         EXPECT_FALSE(country.provinces->empty()) << country.code;
         for (const CatalogueProvince& province : *country.provinces) {
             check(province.cities);
             for (const CatalogueRegion& region : province.regions) {
+                regional.insert(country.code);
                 check(region.cities);
             }
         }
@@ -263,6 +236,12 @@ TEST(CityCatalogueData, EveryCityReadsAsAServiceLocationOfItsOwn) {
     }
     EXPECT_GT(cities, 14000u);
     EXPECT_EQ(problems, Names{});
+    // France, Japan and the United Kingdom list their cities by region.
+    EXPECT_EQ(regional, (std::set<std::string>{"fr", "gb", "jp"}));
+    const CatalogueCountry& canada = countryCoded(catalogue, "ca");
+    EXPECT_EQ(canada.provinces->front().cities.front().param, "wc:5913490&q=Calgary%2c+CAN");
+    EXPECT_EQ(matching(*canada.provinces, "n"),
+              "New Brunswick|Newfoundland and Labrador|Northwest Territories|Nova Scotia|Nunavut");
 }
 
 #ifndef _WIN32
