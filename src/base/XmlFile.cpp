@@ -120,6 +120,8 @@ bool referencesAreUtf8(std::string_view text) {
            startsWithFolded(encoding, 0, "utf8");
 }
 
+// A reference to zero gives nothing, nor does one past U+1FFFFF in a UTF-8 document; in any
+// other document only its low byte counts.
 void appendCode(uint32_t code, bool utf8, std::string& out) {
     if (!utf8) {
         code &= 0xFF;

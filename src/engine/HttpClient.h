@@ -19,7 +19,8 @@ class HttpClient {
   public:
     static constexpr size_t kMaxAnswerBytes = 1024 * 1024;
     // On top of the time-out of each step, which a server sending a byte now and then never
-    // reaches; the last step may overrun it by up to one time-out.
+    // reaches. It is looked at before every read of the body, so a read already waiting may
+    // overrun it by up to one time-out; headers are bounded by the time-outs alone.
     static constexpr std::chrono::milliseconds kDeadline{30000};
 
     // A read that breaks off midway is reported in this log, which must outlive the client.
