@@ -24,7 +24,10 @@ derive_source_entries() {
            }
            /^[[:space:]]*#/ { next }
            /^[[:space:]]*$/ { flush(); next }
-           tolower($0) ~ /^types:/ { binary = (" " substr($0, 7) " ") ~ /[[:space:]]deb[[:space:]]/; next }
+           tolower($0) ~ /^types:/ {
+             binary = (" " substr($0, 7) " ") ~ /[[:space:]]deb[[:space:]]/
+             next
+           }
            tolower($0) ~ /^enabled:[[:space:]]*no/ { disabled = 1 }
            { kept[++n] = $0 }
            END { flush() }' "$file"

@@ -30,7 +30,7 @@ class SourceEntriesTest(unittest.TestCase):
                 "deb http://mirror.example.org/debian trixie main contrib\n"
                 "# deb http://commented.example.org/debian trixie main\n"
                 "deb-src http://already.example.org/debian trixie main\n"
-                "  deb [arch=amd64 signed-by=/k.gpg] http://mirror.example.org/debian trixie-updates main\n",
+                "  deb [arch=amd64 signed-by=/k.gpg] http://mirror.example.org/debian sid main\n",
             "sources.list.d/extra.list": "deb file:/srv/local ./\n",
             "sources.list.d/old.list.disabled": "deb http://disabled.example.org/ x main\n",
             "sources.list.d/debian.sources":
@@ -58,7 +58,7 @@ class SourceEntriesTest(unittest.TestCase):
         self.assertEqual(
             lines,
             "deb-src http://mirror.example.org/debian trixie main contrib\n"
-            "deb-src [arch=amd64 signed-by=/k.gpg] http://mirror.example.org/debian trixie-updates main\n"
+            "deb-src [arch=amd64 signed-by=/k.gpg] http://mirror.example.org/debian sid main\n"
             "deb-src file:/srv/local ./\n")
         self.assertEqual(
             stanzas,
