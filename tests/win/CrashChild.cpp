@@ -6,8 +6,11 @@
 //                          "reentered.txt" appears beside it if either reaches our code.
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
+#include <future>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "app/CrashReport.h"
@@ -51,26 +54,25 @@ class MainWindow : public brisalune::win::Window {
 int main(int argc, char** argv) {
     brisalune::installCrashHandler();
     brisalune::installCrashHandler();
-    const char* mode = argc > 1 ? argv[1] : "";
-    if (std::strcmp(mode, "worker") == 0) {
-        MainWindow window;
+    const std::string mode = argc > 1 ? argv[1] : "";
+    std::optional<MainWindow> window;
+    if (!mode.empty()) {
+        window.emplace();
+    }
+    if (mode == "worker") {
         std::mutex engineLock;
-        std::unique_lock<std::mutex> held(engineLock, std::defer_lock);
-        HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::promise<void> locked;
         std::thread worker([&] {
             std::lock_guard<std::mutex> hold(engineLock);
-            SetEvent(locked);
+            locked.set_value();
             Sleep(300);
             fault();
         });
-        WaitForSingleObject(locked, INFINITE);
-        held.lock();
-        worker.join();
-    } else if (std::strcmp(mode, "ui") == 0) {
-        MainWindow window;
-        SetTimer(window.hwnd(), 1, 20, [](HWND, UINT, UINT_PTR, DWORD) { markReentered(); });
+        locked.get_future().wait();
+        engineLock.lock();
+    } else if (mode == "ui") {
+        SetTimer(window->hwnd(), 1, 20, [](HWND, UINT, UINT_PTR, DWORD) { markReentered(); });
         PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
-        fault();
     }
     fault();
     return 0;

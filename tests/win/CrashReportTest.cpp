@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -22,26 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Takes note of the steps instead of taking them.
-struct Observed {
-    std::vector<std::string> started;
-    std::vector<std::pair<std::string, unsigned>> messages;
-
-    CrashActions actions(const std::string& directory) {
-        return {directory,
-                [this](const std::string& path) {
-                    started.push_back(path);
-                    return true;
-                },
-                [this](const std::string& text, unsigned flags) {
-                    messages.emplace_back(text, flags);
-                }};
-    }
-};
-
-TEST(CrashFilter, WritesTheRegistersBesideTheExeStartsTheBugProgramThereAndTellsTheUser) {
-    test::ScratchDir dir;
-    test::writeFile(dir.file("error.txt"), std::string(2000, 'x'));
+// The steps of a report on a made-up fault, noted instead of taken.
+std::vector<std::string> stepsOf(const std::string& directory, bool startThrows = false) {
     CONTEXT context{};
     context.SegSs = 0x2b;
     context.Rbp = 0x00007ffdf00dbeefULL;
@@ -53,34 +34,41 @@ TEST(CrashFilter, WritesTheRegistersBesideTheExeStartsTheBugProgramThereAndTells
     record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
     record.ExceptionAddress = reinterpret_cast<void*>(0x00007ff6a1b2c3d4ULL);
     EXCEPTION_POINTERS fault{&record, &context};
+    std::vector<std::string> steps;
+    const CrashActions actions{directory,
+                               [&](const std::string& path) {
+                                   if (startThrows) {
+                                       throw std::runtime_error("no");
+                                   }
+                                   steps.push_back("start " + path);
+                                   return true;
+                               },
+                               [&](const std::string& text, unsigned flags) {
+                                   steps.push_back("tell " + std::to_string(flags) + " " + text);
+                               }};
+    EXPECT_EQ(reportCrash(&fault, actions), EXCEPTION_EXECUTE_HANDLER);
+    return steps;
+}
 
-    Observed seen;
-    EXPECT_EQ(reportCrash(&fault, seen.actions(dir.path())), EXCEPTION_EXECUTE_HANDLER);
+TEST(CrashFilter, WritesTheRegistersBesideTheExeStartsTheBugProgramThereAndTellsTheUser) {
+    test::ScratchDir dir;
+    test::writeFile(dir.file("error.txt"), std::string(2000, 'x'));
+    const std::string tell = "tell " + std::to_string(MB_ICONERROR | MB_OK) + " " + kCrashMessage;
+    EXPECT_EQ(stepsOf(dir.path()),
+              (std::vector<std::string>{"start " + dir.path() + "\\BrisaluneBug.exe", tell}));
     // Text mode: the report's line feed and the one after it both become CR LF.
     EXPECT_EQ(test::readFile(dir.file("error.txt")),
               "[SegSs:0000002b, Ebp:00007ffdf00dbeef, Esp:000000000014f9a0]- "
               "[SegCs:00000033, Eip:fedcba9876543210]-"
               "[ExceptionAddress:00007ff6a1b2c3d4, ExceptionCode:00000000c0000005, "
               "ExceptionFlags:0000000000000001]\r\n\r\n");
-    EXPECT_EQ(seen.started, std::vector<std::string>{dir.path() + "\\BrisaluneBug.exe"});
-    EXPECT_EQ(seen.messages, (std::vector<std::pair<std::string, unsigned>>{
-                                 {kCrashMessage, static_cast<unsigned>(MB_ICONERROR | MB_OK)}}));
 
-    // Whatever becomes of one step, the others are taken: no directory to write in, a step
-    // that throws, and an unknown program directory, which never becomes a drive's root.
-    Observed unwritable;
-    reportCrash(&fault, unwritable.actions(dir.file("missing")));
+    // Whatever becomes of one step, the others are taken; an unknown program directory never
+    // becomes a drive's root.
+    EXPECT_EQ(stepsOf(dir.file("missing")).back(), tell);
     EXPECT_FALSE(test::exists(dir.file("missing")));
-    EXPECT_EQ(unwritable.started.size() + unwritable.messages.size(), 2u);
-    Observed throwing;
-    CrashActions actions = throwing.actions(dir.path());
-    actions.startProgram = [](const std::string&) -> bool { throw std::runtime_error("no"); };
-    reportCrash(&fault, actions);
-    EXPECT_EQ(throwing.messages.size(), 1u);
-    Observed unknown;
-    reportCrash(&fault, unknown.actions(""));
-    EXPECT_EQ(unknown.started.size(), 0u);
-    EXPECT_EQ(unknown.messages.size(), 1u);
+    EXPECT_EQ(stepsOf(dir.path(), true), std::vector<std::string>{tell});
+    EXPECT_EQ(stepsOf(""), std::vector<std::string>{tell});
 }
 
 // The visible dialog box of a thread, if it shows one.
@@ -125,12 +113,8 @@ TEST(CrashHandler, AFaultingProcessReportsOnceTellsTheUserAndEnds) {
                                    0, nullptr, widen(scratch.path()).c_str(), &startup, &process));
         CloseHandle(process.hThread);
         HWND box = nullptr;
-        for (const auto end = std::chrono::steady_clock::now() + 30s;
-             (box = dialogOf(process.dwProcessId)) == nullptr &&
-             std::chrono::steady_clock::now() < end &&
-             WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT;) {
-        }
-        EXPECT_NE(box, nullptr) << "the crashed child showed no message box";
+        EXPECT_TRUE(test::eventually([&] { return (box = dialogOf(process.dwProcessId)); }, 30s))
+            << "the crashed child showed no message box";
         wchar_t text[512] = {};
         GetDlgItemTextW(box, 0xFFFF, text, 512);  // a message box's text
         EXPECT_EQ(narrow(text), kCrashMessage);
@@ -140,10 +124,7 @@ TEST(CrashHandler, AFaultingProcessReportsOnceTellsTheUserAndEnds) {
         EXPECT_FALSE(test::exists(joinPath(programDir, "reentered.txt")));
         // error.txt and the bug-report program come before the message box.
         const std::string marker = joinPath(programDir, "bug-ran.txt");
-        for (const auto end = std::chrono::steady_clock::now() + 30s;
-             !test::exists(marker) && std::chrono::steady_clock::now() < end;) {
-            std::this_thread::sleep_for(20ms);
-        }
+        EXPECT_TRUE(test::eventually([&] { return test::exists(marker); }, 30s));
         std::this_thread::sleep_for(200ms);  // the stand-in closes its marker
         const std::string report = test::readFile(joinPath(programDir, "error.txt"));
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

@@ -32,53 +32,40 @@ TEST(FileIoWin, NonAsciiPathsAndAtomicReplaceOfAnOpenTarget) {
     EXPECT_FALSE(test::exists(target + ".tmp"));
 }
 
-// The program's three files, held open without sharing, as a virus scanner or a sync program
-// holds a file for a while.
+const std::pair<const char*, const char*> kFiles[] = {
+    {"citylist.xml", "<citylist><city name=\"A\" param=\"a\" /></citylist>"},
+    {"settings.xml", "<Settings><days days=\"5\" /></Settings>"},
+    {"widgetlist.xml", "<widgetlist><widget name=\"A\" param=\"a\" /></widgetlist>"},
+};
+
+// The program's three files, each held open without sharing from the start of the test, as a
+// virus scanner or a sync program holds a file for a while.
 class HeldDataFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* name : kNames) {
-            test::writeFile(dir.file(name), contents(name));
+        for (const auto& [name, text] : kFiles) {
+            test::writeFile(dir.file(name), text);
+            handles.push_back(CreateFileW(widen(dir.file(name)).c_str(), GENERIC_READ, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
         }
     }
     void TearDown() override {
-        if (holder_.joinable()) {
-            holder_.join();
+        if (holder.joinable()) {
+            holder.join();
         }
         letGo();
     }
-
-    static std::string contents(const std::string& name) {
-        return name == "citylist.xml" ? "<citylist><city name=\"A\" param=\"a\" /></citylist>"
-               : name == "settings.xml"
-                   ? "<Settings><days days=\"5\" /></Settings>"
-                   : "<widgetlist><widget name=\"A\" param=\"a\" /></widgetlist>";
-    }
-
-    void holdAll() {
-        for (const char* name : kNames) {
-            handles_.push_back(CreateFileW(widen(dir.file(name)).c_str(), GENERIC_READ, 0, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-            ASSERT_NE(handles_.back(), INVALID_HANDLE_VALUE);
-        }
-    }
     void letGo() {
-        for (HANDLE& handle : handles_) {
-            CloseHandle(std::exchange(handle, INVALID_HANDLE_VALUE));
+        for (HANDLE handle : std::exchange(handles, {})) {
+            CloseHandle(handle);
         }
     }
-
-    // Starts an engine over the directory; answers how long its start took.
-    std::chrono::milliseconds start() {
-        const auto begin = std::chrono::steady_clock::now();
+    void start() {
         EnginePlatform platform{dir.path(), &queue, &notifier, &timer, &runEntry};
         platform.tellUser = [this](const std::string& text) { told.push_back(text); };
         engine.initialise(platform);
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - begin);
     }
 
-    static constexpr const char* kNames[] = {"citylist.xml", "settings.xml", "widgetlist.xml"};
     test::ScratchDir dir;
     JobQueue queue;
     test::FakeNotifier notifier;
@@ -86,32 +73,32 @@ class HeldDataFiles : public ::testing::Test {
     test::FakeRunEntry runEntry;
     RefreshEngine engine;
     std::vector<std::string> told;
-    std::vector<HANDLE> handles_;
-    std::thread holder_;
+    std::vector<HANDLE> handles;
+    std::thread holder;
 };
 
 TEST_F(HeldDataFiles, AreReadOnceTheOtherProgramLetsGo) {
-    holdAll();
-    holder_ = std::thread([this] {
+    holder = std::thread([this] {
         std::this_thread::sleep_for(1s);
         letGo();
     });
-    EXPECT_GE(start(), 900ms);
+    const auto begin = std::chrono::steady_clock::now();
+    start();
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 900ms);
     EXPECT_EQ(engine.cityCount(), 1);
     EXPECT_EQ(engine.shareDays(), 5);
     EXPECT_TRUE(told.empty());
     engine.removeCity(0);
-    EXPECT_NE(test::readFile(dir.file("widgetlist.xml")), contents("widgetlist.xml"))
+    EXPECT_NE(test::readFile(dir.file("widgetlist.xml")), kFiles[2].second)
         << "the list followed its city";
 }
 
 TEST_F(HeldDataFiles, ThatStayUnreadableAreNeverWrittenOverAndTheUserIsToldOnce) {
-    holdAll();
     start();
     letGo();
     const std::string message = told.empty() ? "" : told[0];
     const std::string log = engine.log().snapshot();
-    for (const char* name : kNames) {
+    for (const auto& [name, text] : kFiles) {
         EXPECT_NE(message.find(dir.file(name)), std::string::npos) << message;
         EXPECT_NE(log.find(dir.file(name) + " cannot be read"), std::string::npos) << log;
     }
@@ -124,8 +111,8 @@ TEST_F(HeldDataFiles, ThatStayUnreadableAreNeverWrittenOverAndTheUserIsToldOnce)
     settings.unit = "1";
     engine.applySettings(settings);
     engine.flush();
-    for (const char* name : kNames) {
-        EXPECT_EQ(test::readFile(dir.file(name)), contents(name)) << name;
+    for (const auto& [name, text] : kFiles) {
+        EXPECT_EQ(test::readFile(dir.file(name)), text) << name;
         EXPECT_FALSE(test::exists(dir.file(name) + ".tmp"));
     }
     EXPECT_EQ(told.size(), 1u);
