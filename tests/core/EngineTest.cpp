@@ -257,21 +257,5 @@ TEST_F(EngineTest, SettingsAreSavedAndAppliedOnlyWhenTheyChange) {
     EXPECT_EQ(engine->copySettings(), (Settings{"1", "4", "5", "1"}));
 }
 
-TEST_F(EngineTest, WidgetListFollowsAddsAndRemovals) {
-    test::writeFile(dir.file("widgetlist.xml"),
-                    "<widgetlist><widget name=\"A\" param=\"wc:A\" /></widgetlist>");
-    start();
-    addCities({"A"});
-    const std::string afterFirst = test::readText(dir.file("widgetlist.xml"));
-    EXPECT_EQ(afterFirst,
-              "<widgetlist>\n    <widget name=\"A\" param=\"wc:A\" />\n</widgetlist>\n");
-    test::writeFile(dir.file("widgetlist.xml"), "marker");
-    addCities({"B"});
-    engine->removeCity(1);
-    EXPECT_EQ(test::readFile(dir.file("widgetlist.xml")), "marker");
-    engine->removeCity(0);
-    EXPECT_EQ(test::readText(dir.file("widgetlist.xml")), afterFirst);
-}
-
 }  // namespace
 }  // namespace brisalune

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
-#include "base/WideText.h"
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "store/RegistryRunEntry.h"
-#include "store/SettingsStore.h"
 
 namespace brisalune {
 namespace {
@@ -55,25 +56,6 @@ TEST_F(RegistryRunEntryTest, AddsQueriesAndRemovesTheRunValue) {
                         static_cast<DWORD>(size));
         EXPECT_EQ(entry.IsRunEntryPresent(), size <= 512) << size;
     }
-}
-
-TEST_F(RegistryRunEntryTest, SettingsFollowTheRegistry) {
-    test::ScratchDir dir;
-    SettingsStore store("0", "1", "3", "1");
-    store.attach(dir.path(), &entry);
-    store.Load();
-    EXPECT_EQ(store.values.startonboot, "0") << "no Run value: start on boot is off";
-    store.values.startonboot = "1";
-    store.Save();
-    EXPECT_EQ(runValue(), widen(dir.path() + "\\Brisalune.exe -s"));
-
-    SettingsStore reloaded("0", "1", "3", "0");
-    reloaded.attach(dir.path(), &entry);
-    reloaded.Load();
-    EXPECT_EQ(reloaded.values.startonboot, "1");
-    reloaded.values.startonboot = "0";
-    reloaded.Save();
-    EXPECT_FALSE(runValue().has_value());
 }
 
 }  // namespace
