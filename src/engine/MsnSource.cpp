@@ -42,16 +42,16 @@ ForecastList MsnSource::ParseForecast(const std::string& text) {
     return days;
 }
 
-std::string MsnSource::RequestUrl(const std::string& param) {
-    std::string origin = kServiceOrigin;
-    const char* configured = std::getenv("BRISALUNE_WEATHER_URL");
-    if (configured != nullptr && *configured != '\0') {
-        origin = configured;
-        while (!origin.empty() && origin.back() == '/') {
-            origin.pop_back();
-        }
+std::string MsnSource::RequestUrl(const std::string& param, const std::string& origin) {
+    std::string base = origin;
+    if (base.empty()) {
+        const char* configured = std::getenv("BRISALUNE_WEATHER_URL");
+        base = configured != nullptr && *configured != '\0' ? configured : kServiceOrigin;
     }
-    return origin + kRequestPath + param;
+    while (!base.empty() && base.back() == '/') {
+        base.pop_back();
+    }
+    return base + kRequestPath + param;
 }
 
 }  // namespace brisalune

@@ -10,10 +10,19 @@
 
 namespace brisalune {
 
+// A place on the globe in degrees, north and east positive.
+struct Coordinates {
+    double latitude = 0;
+    double longitude = 0;
+};
+
 struct CatalogueCity {
     std::string name;
     // Handed on unchanged to the city list and the weather request.
     std::string param;
+    // From the city's lat and lon attributes; none when either is missing or not a number in
+    // range. The forecast service is asked by them.
+    std::optional<Coordinates> coordinates;
 };
 
 struct CatalogueRegion {
