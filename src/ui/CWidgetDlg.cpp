@@ -84,7 +84,11 @@ void CWidgetDlg::OnCreated() {
 }
 
 void CWidgetDlg::FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText) {
-    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_);
+    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_, today());
+}
+
+CalendarDate CWidgetDlg::today() const {
+    return localToday();
 }
 
 int CWidgetDlg::BuildRows() {

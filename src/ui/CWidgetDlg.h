@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "draw/ImageButton.h"
+#include "model/ForecastDates.h"
 #include "ui/CityListBox.h"
 #include "ui/TrayIcon.h"
 #include "win/Dialog.h"
@@ -68,6 +69,8 @@ class CWidgetDlg : public win::Dialog {
     virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
     virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
     virtual void endProcess();
+    // The date the rows start their forecasts from: the computer's local date.
+    virtual CalendarDate today() const;
 
     // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openAddCity();
