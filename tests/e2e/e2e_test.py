@@ -6,6 +6,9 @@ Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine pref
     e2e_test.py --exe Brisalune.exe --driver driver.exe --work DIR
 """
 import argparse
+import datetime
+import json
+import math
 import os
 import re
 import shutil
@@ -31,6 +34,20 @@ CITIES = [
 def xml_attr(text):
     return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
             .replace('"', "&quot;"))
+
+
+def catalogue_coordinates(param):
+    """Latitude and longitude of the catalogue city with this location parameter."""
+    for name in sorted(os.listdir(os.path.join(ROOT, "res", "catalogue"))):
+        for city in ET.parse(os.path.join(ROOT, "res", "catalogue", name)).iter("city"):
+            if city.get("param") == param:
+                return float(city.get("lat")), float(city.get("lon"))
+    raise KeyError(param)
+
+
+def half_up(value):
+    """A whole degree as the program rounds: halves away from zero."""
+    return int(math.floor(abs(value) + 0.5)) * (1 if value >= 0 else -1)
 
 
 def wait_for(condition, seconds, step=0.2):
@@ -86,6 +103,7 @@ class Program:
                 out.write(settings)
         self.env = dict(os.environ)
         self.env["BRISALUNE_WEATHER_URL"] = service.url
+        self.env["BRISALUNE_FORECAST_URL"] = service.url
         self.env["BRISALUNE_SITE_URL"] = service.url
         self.processes = []
 
@@ -101,13 +119,18 @@ class Program:
                                 capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout
 
-    def city_days(self):
-        """Per city of citylist.xml, the list of its days' attributes."""
+    def cities(self):
+        """The city elements of citylist.xml, or None while it cannot be read."""
         try:
-            root = ET.parse(os.path.join(self.directory, "citylist.xml")).getroot()
+            return ET.parse(os.path.join(self.directory, "citylist.xml")).getroot().findall("city")
         except (ET.ParseError, OSError):
             return None
-        return [[day.attrib for day in city.findall("forecast")] for city in root.findall("city")]
+
+    def city_days(self):
+        """Per city of citylist.xml, the list of its days' attributes."""
+        cities = self.cities()
+        return None if cities is None else [[day.attrib for day in city.findall("forecast")]
+                                            for city in cities]
 
     def stop(self):
         for process in self.processes:
@@ -168,6 +191,48 @@ class WholeProgram(unittest.TestCase):
         # Exit, answered Yes, ends the process.
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
+
+    def test_with_the_weather_service_dead_every_row_shows_todays_forecast_of_the_other(self):
+        self.service.get("/_control/mode?path=/data.aspx&mode=status:500")
+        program = self.program()
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+
+        def moved():
+            cities = program.cities()
+            return cities if cities and all(
+                c.get("source") == "open-meteo" and len(c.findall("forecast")) == 7
+                for c in cities) else None
+        cities = wait_for(moved, 90)
+        self.assertTrue(cities, "not every city moved: %r" % program.city_days())
+        self.assertGreater(self.service.weather_requests(), 0)
+
+        # Each city holds what the forecast service answers for its catalogue coordinates,
+        # from today on.
+        today = datetime.date.today()
+        for (name, param), city in zip(CITIES, cities):
+            lat, lon = catalogue_coordinates(param)
+            answer = json.loads(self.service.get(
+                "/v1/forecast?latitude=%.5f&longitude=%.5f&daily=weather_code,temperature_2m_max,"
+                "temperature_2m_min,precipitation_probability_max&temperature_unit=fahrenheit"
+                "&timezone=auto" % (lat, lon)))["daily"]
+            days = city.findall("forecast")
+            self.assertEqual([d.get("date") for d in days], answer["time"], name)
+            self.assertEqual(days[0].get("date"), today.isoformat(), name)
+            self.assertEqual(days[0].get("day"), today.strftime("%A"), name)
+            self.assertEqual([int(d.get("high")) for d in days],
+                             [half_up(t) for t in answer["temperature_2m_max"]], name)
+            self.assertEqual([int(d.get("low")) for d in days],
+                             [half_up(t) for t in answer["temperature_2m_min"]], name)
+
+        # Every row shows its picture and no status word: neither "failure" nor "outdated".
+        def rows_done():
+            code, out = program.driver("rows")
+            lines = [line for line in out.split("\n") if line.startswith("row ")]
+            return out if code == 0 and len(lines) == len(CITIES) and all(
+                "picture 1 status 0" in line for line in lines) else None
+        self.assertTrue(wait_for(rows_done, 20, step=0.5),
+                        "rows on screen: %s" % program.driver("rows")[1])
 
     def test_exit_during_a_refresh_keeps_the_forecasts_that_came_in(self):
         # The last city's answer takes a minute; Exit comes while it is still pending.
