@@ -122,7 +122,9 @@ class ButtonHost : public win::Dialog {
   public:
     ButtonHost() : Dialog(IDD_BUTTON_HOST, nullptr) {}
 
-    ImageButton picture, missing, garbage;
+    ImageButton& picture = addControl<ImageButton>(IDC_PICTURE_BUTTON);
+    ImageButton& missing = addControl<ImageButton>(IDC_MISSING_BUTTON);
+    ImageButton& garbage = addControl<ImageButton>(IDC_GARBAGE_BUTTON);
     bool loaded[3] = {};
     int seed = 0;
     std::vector<WORD> clicks;  // notification codes of the picture button
@@ -136,7 +138,6 @@ class ButtonHost : public win::Dialog {
         for (int i = 0; i < 3; ++i) {
             const auto [button, image, id, at] = buttons[i];
             loaded[i] = button->LoadImageResource(image, L"PNG");
-            attach(*button, id);
             SetWindowPos(item(id), nullptr, at.x, at.y, kButtonSize, kButtonSize,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
@@ -394,17 +395,20 @@ TEST(MemoryDC, DrawsOffScreenAndCopiesBackToTheSamePlaceAtTheEnd) {
 // The widget's template with its five buttons made image buttons, as the widget does.
 class WidgetButtons : public win::Dialog {
   public:
-    WidgetButtons() : Dialog(IDD_WIDGET, nullptr) {}
+    WidgetButtons() : Dialog(IDD_WIDGET, nullptr) {
+        for (int i = 0; i < 5; ++i) {
+            buttons[i] = &addControl<ImageButton>(kIds[i]);
+        }
+    }
     static constexpr int kIds[5] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
     static constexpr UINT kPictures[5] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG,
                                           IDB_SETTINGS_PNG, IDB_MORE_PNG};
-    ImageButton buttons[5];
+    ImageButton* buttons[5] = {};
 
   protected:
     bool OnInitDialog() override {
         for (int i = 0; i < 5; ++i) {
-            attach(buttons[i], kIds[i]);
-            buttons[i].LoadImageResource(kPictures[i], L"PNG");
+            buttons[i]->LoadImageResource(kPictures[i], L"PNG");
         }
         return true;
     }
@@ -418,7 +422,7 @@ TEST(WidgetButtonsTest, TheFivePicturesShowOverTheDialogColour) {
     auto shot = shotOf(widget.hwnd());
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (int i = 0; i < 5; ++i) {
-        const ImageButton& button = widget.buttons[i];
+        const ImageButton& button = *widget.buttons[i];
         ASSERT_TRUE(button.cacheBuilt()) << button.id();
         RECT client{};
         GetClientRect(button.hwnd(), &client);
