@@ -5,7 +5,9 @@
 //   driver visible                     prints 1 when the widget is shown, 0 when hidden
 //   driver exit                        chooses Exit and answers Yes
 //   driver escape                      presses Escape in the widget
-//   driver hover ID                    rests the pointer on the widget's control ID
+//   driver about [MS]                  opens About from the tray menu, closes it with Escape
+//                                      after MS milliseconds (300) and prints 1 when the widget
+//                                      is in front again
 // Exit code 0 on success, 1 on failure, 2 when the widget is not found.
 #include <windows.h>
 
@@ -95,12 +97,39 @@ int exitWithYes(HWND widget) {
     return 1;
 }
 
+// Waits up to five seconds for `done`.
+template <typename Done>
+bool waitFor(Done done) {
+    for (int i = 0; i < 50 && !done(); ++i) {
+        Sleep(100);
+    }
+    return done();
+}
+
+int aboutAndBack(HWND widget, int openFor) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    HWND about = nullptr;
+    if (!waitFor([&] { return (about = FindWindowW(L"#32770", L"About")) != nullptr; })) {
+        std::printf("no About box\n");
+        return 1;
+    }
+    Sleep(static_cast<DWORD>(openFor));
+    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!waitFor([&] { return !IsWindow(about); })) {
+        std::printf("About stayed open\n");
+        return 1;
+    }
+    Sleep(300);
+    std::printf("%d\n", GetForegroundWindow() == widget ? 1 : 0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::printf(
-            "usage: driver wait-widget SECONDS | rows | visible | exit | escape | hover ID\n");
+            "usage: driver wait-widget SECONDS | rows | visible | exit | escape | about [MS]\n");
         return 1;
     }
     const std::string command = argv[1];
@@ -129,16 +158,8 @@ int main(int argc, char** argv) {
     if (command == "exit") {
         return exitWithYes(widget);
     }
-    if (command == "hover" && argc > 2) {
-        RECT control{};
-        if (!GetWindowRect(GetDlgItem(widget, std::atoi(argv[2])), &control)) {
-            return 1;
-        }
-        // Moved twice, so the control sees a move inside it and starts tracking the hover.
-        SetCursorPos(control.left + 2, control.top + 2);
-        Sleep(100);
-        SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
-        return 0;
+    if (command == "about") {
+        return aboutAndBack(widget, argc > 2 ? std::atoi(argv[2]) : 300);
     }
     if (command == "escape") {
         HWND list = GetDlgItem(widget, IDC_CITY_LIST);
