@@ -1,10 +1,11 @@
-// Pictures are encoded here, byte by byte, so every expectation comes from what was written.
+// Pictures are written here, pixel by pixel, so every expectation comes from what was written.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,137 +18,43 @@
 namespace brisalune {
 namespace {
 
-void putLe16(std::string& out, uint32_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void putBe32(std::string& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out += static_cast<char>((value >> shift) & 0xFF);
+// Writes a picture with GDI+'s own encoder of `mime`: `pixels` are the scan lines, top first,
+// in `format`; `palette` (0xRRGGBB) for the indexed formats.
+void writePicture(const std::string& path, const wchar_t* mime, int width,
+                  const std::vector<std::string>& pixels, Gdiplus::PixelFormat format,
+                  const std::vector<uint32_t>& palette = {}) {
+    namespace flat = Gdiplus::DllExports;
+    DibImage keepsGdiplusRunning;
+    ASSERT_TRUE(GdiplusSession::instance().ensureStarted());
+    const size_t stride = (pixels[0].size() + 3) / 4 * 4;
+    std::string bits;
+    for (const std::string& row : pixels) {
+        bits += row + std::string(stride - row.size(), '\0');
     }
-}
-
-// colours: 0xRRGGBB, three bytes each.
-std::string rgbBytes(const std::vector<uint32_t>& colours) {
-    std::string out;
-    for (uint32_t colour : colours) {
-        putBe32(out, colour);
-        out.erase(out.size() - 4, 1);
-    }
-    return out;
-}
-
-// A table of 256 colours (unused ones black). The LZW stream sends a clear code (256) before
-// every 253 literals, so the codes stay nine bits wide, which every decoder accepts; 257 ends it.
-std::string gifFile(int width, int height, std::vector<uint32_t> colours,
-                    const std::vector<uint8_t>& indices) {
-    colours.resize(256);
-    std::string out = "GIF89a";
-    for (int value : {width, height}) {
-        putLe16(out, static_cast<uint32_t>(value));
-    }
-    out += std::string("\xF7\0\0", 3) + rgbBytes(colours) + ',';
-    for (int value : {0, 0, width, height}) {
-        putLe16(out, static_cast<uint32_t>(value));
-    }
-    std::string data;
-    uint32_t bits = 0;
-    int pending = 0;
-    auto emit = [&](uint32_t code) {
-        bits |= code << pending;
-        for (pending += 9; pending >= 8; pending -= 8, bits >>= 8) {
-            data += static_cast<char>(bits & 0xFF);
-        }
-    };
-    for (size_t i = 0; i < indices.size(); ++i) {
-        if (i % 253 == 0) {
-            emit(256);
-        }
-        emit(indices[i]);
-    }
-    emit(257);
-    data += static_cast<char>(bits & 0xFF);
-    out += std::string("\0\x08", 2);
-    for (size_t at = 0; at < data.size(); at += 255) {
-        const std::string block = data.substr(at, 255);
-        out += static_cast<char>(block.size()) + block;
-    }
-    return out + std::string("\0;", 2);
-}
-
-void putChunk(std::string& out, const std::string& type, const std::string& body) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : type + body) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    putBe32(out, static_cast<uint32_t>(body.size()));
-    out += type + body;
-    putBe32(out, ~crc);
-}
-
-// rows: the scan lines' bytes without the filter byte, in one stored deflate block.
-std::string pngFile(int width, int bitDepth, int colourType, const std::vector<std::string>& rows,
-                    const std::vector<uint32_t>& palette = {}) {
-    std::string out = "\x89PNG\r\n\x1a\n";
-    std::string header;
-    putBe32(header, static_cast<uint32_t>(width));
-    putBe32(header, static_cast<uint32_t>(rows.size()));
-    header += std::string{static_cast<char>(bitDepth), static_cast<char>(colourType)};
-    putChunk(out, "IHDR", header + std::string(3, '\0'));
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(flat::GdipCreateBitmapFromScan0(width, static_cast<INT>(pixels.size()),
+                                              static_cast<INT>(stride), format,
+                                              reinterpret_cast<BYTE*>(bits.data()), &bitmap),
+              Gdiplus::Ok);
     if (!palette.empty()) {
-        putChunk(out, "PLTE", rgbBytes(palette));
+        std::vector<uint32_t> table = {0, static_cast<uint32_t>(palette.size())};
+        for (uint32_t colour : palette) {
+            table.push_back(0xFF000000u | colour);
+        }
+        flat::GdipSetImagePalette(bitmap, reinterpret_cast<Gdiplus::ColorPalette*>(table.data()));
     }
-    std::string raw;
-    for (const std::string& row : rows) {
-        raw += '\0' + row;
-    }
-    uint32_t a = 1, b = 0;
-    for (unsigned char byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    std::string zlib = "\x78\x01\x01";
-    putLe16(zlib, static_cast<uint32_t>(raw.size()));
-    putLe16(zlib, static_cast<uint32_t>(~raw.size()));
-    zlib += raw;
-    putBe32(zlib, (b << 16) | a);
-    putChunk(out, "IDAT", zlib);
-    putChunk(out, "IEND", "");
-    return out;
-}
-
-// An uncompressed TIFF of premultiplied RGBA pixels: decoders hand it over in a format no DIB
-// has, so loading it has to convert.
-std::string premultipliedTiff(uint32_t width, uint32_t height, const std::string& rgba) {
-    auto le32 = [](std::string& out, uint32_t value) {
-        putLe16(out, value & 0xFFFF);
-        putLe16(out, value >> 16);
-    };
-    // tag, type (3 short, 4 long), value; BitsPerSample points at four shorts after the IFD.
-    const uint32_t bitsAt = 8 + 2 + 12 * 10 + 4, pixelsAt = bitsAt + 8;
-    const uint32_t entries[][3] = {
-        {256, 4, width}, {257, 4, height}, {258, 3, bitsAt},
-        {259, 3, 1},     {262, 3, 2},      {273, 4, pixelsAt},
-        {277, 3, 4},     {278, 4, height}, {279, 4, uint32_t(rgba.size())},
-        {338, 3, 1}};
-    std::string out("II*\0", 4);
-    le32(out, 8);
-    putLe16(out, 10);
-    for (const auto& entry : entries) {
-        putLe16(out, entry[0]);
-        putLe16(out, entry[1]);
-        le32(out, entry[0] == 258 ? 4 : 1);
-        le32(out, entry[2]);
-    }
-    le32(out, 0);
-    for (int i = 0; i < 4; ++i) {
-        putLe16(out, 8);
-    }
-    return out + rgba;
+    UINT count = 0, size = 0;
+    flat::GdipGetImageEncodersSize(&count, &size);
+    std::vector<uint8_t> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    flat::GdipGetImageEncoders(count, size, codecs);
+    const auto* codec = std::find_if(codecs, codecs + count, [&](const Gdiplus::ImageCodecInfo& c) {
+        return std::wstring(c.MimeType) == mime;
+    });
+    ASSERT_NE(codec, codecs + count) << "no encoder";
+    EXPECT_EQ(flat::GdipSaveImageToFile(bitmap, widen(path).c_str(), &codec->Clsid, nullptr),
+              Gdiplus::Ok);
+    flat::GdipDisposeImage(bitmap);
 }
 
 // The palette index at (x, y), counted from the top; depths below 8 pack the leftmost pixel
@@ -171,20 +78,19 @@ const COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0,
 
 class DibImageTest : public ::testing::Test {
   protected:
-    std::string write(const std::string& name, const std::string& bytes) {
-        test::writeFile(dir.file(name), bytes);
-        return dir.file(name);
-    }
     // 4 x 2: red green red green over blue blue white white.
     std::string quadrantsGif() {
-        return write("fc_4.gif", gifFile(4, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF},
-                                         {0, 1, 0, 1, 2, 2, 3, 3}));
+        writePicture(dir.file("fc_4.gif"), L"image/gif", 4,
+                     {std::string("\0\1\0\1", 4), std::string("\2\2\3\3", 4)},
+                     PixelFormat8bppIndexed, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+        return dir.file("fc_4.gif");
     }
     test::ScratchDir dir;
 };
 
 TEST_F(DibImageTest, AFileThatDoesNotDecodeLeavesTheImageEmpty) {
-    const std::string garbage = write("fc_3.gif", "GIF89a but nothing else");
+    const std::string garbage = dir.file("fc_3.gif");
+    test::writeFile(garbage, "GIF89a but nothing else");
     test::Canvas canvas(4, 4, kWhite);
     for (const std::string& path : {dir.file("fc_99.gif"), garbage, std::string()}) {
         DibImage image;
@@ -202,9 +108,11 @@ TEST_F(DibImageTest, IndexedPicturesKeepTheirDepthPaletteAndPixels) {
     const struct {
         std::string name;
         int colours, width, depth, pitch;
-    } cases[] = {{"\xE5\x9F\x8E\xE5\xB8\x82 \xE2\x98\x80.gif", 256, 5, 8, -8},
-                 {"two.png", 2, 4, 1, -4},
-                 {"sixteen.png", 16, 4, 4, -4}};
+        Gdiplus::PixelFormat format;
+    } cases[] = {
+        {"\xE5\x9F\x8E\xE5\xB8\x82 \xE2\x98\x80.gif", 256, 5, 8, -8, PixelFormat8bppIndexed},
+        {"two.png", 2, 4, 1, -4, PixelFormat1bppIndexed},
+        {"sixteen.png", 16, 4, 4, -4, PixelFormat4bppIndexed}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint32_t> palette;
@@ -218,11 +126,11 @@ TEST_F(DibImageTest, IndexedPicturesKeepTheirDepthPaletteAndPixels) {
             const int bit = (i % c.width) * c.depth;
             rows[i / c.width][bit / 8] |= static_cast<char>(indices[i] << (8 - c.depth - bit % 8));
         }
+        const std::string path = dir.file(c.name);
+        writePicture(path, c.depth == 8 ? L"image/gif" : L"image/png", c.width, rows, c.format,
+                     palette);
         DibImage image;
-        ASSERT_EQ(
-            image.Load(write(c.name, c.depth == 8 ? gifFile(c.width, 3, palette, indices)
-                                                  : pngFile(c.width, c.depth, 3, rows, palette))),
-            S_OK);
+        ASSERT_EQ(image.Load(path), S_OK);
         EXPECT_TRUE(image.isDibSection());
         EXPECT_FALSE(image.hasAlpha());
         EXPECT_EQ(image.width(), c.width);
@@ -245,48 +153,39 @@ TEST_F(DibImageTest, IndexedPicturesKeepTheirDepthPaletteAndPixels) {
 }
 
 TEST_F(DibImageTest, TrueColourPicturesKeepTheirDepthAlphaAndRowOrder) {
+    // GDI+ keeps pixels as B G R (A) bytes.
+    const std::string rgbPath = dir.file("rgb.png"), rgbaPath = dir.file("rgba.png"),
+                      tiffPath = dir.file("premultiplied.tif");
+    writePicture(rgbPath, L"image/png", 3,
+                 {std::string("\x00\x00\xFF\x00\xFF\x00\x03\x02\x01", 9),
+                  std::string("\xFF\x00\x00\xFF\xFF\xFF\x20\x40\x80", 9)},
+                 PixelFormat24bppRGB);
     DibImage rgb;
-    ASSERT_EQ(rgb.Load(write("rgb.png",
-                             pngFile(3, 8, 2,
-                                     {std::string("\xFF\x00\x00\x00\xFF\x00\x01\x02\x03", 9),
-                                      std::string("\x00\x00\xFF\xFF\xFF\xFF\x80\x40\x20", 9)}))),
-              S_OK);
+    ASSERT_EQ(rgb.Load(rgbPath), S_OK);
     EXPECT_EQ(rgb.bitsPerPixel(), 24);
     EXPECT_FALSE(rgb.hasAlpha());
     EXPECT_EQ(rgb.pitch(), -12);
     EXPECT_EQ(colourAt(rgb, 2, 0), 0x010203u);
     EXPECT_EQ(colourAt(rgb, 0, 1), 0x0000FFu);
 
+    writePicture(rgbaPath, L"image/png", 2,
+                 {std::string("\x00\x00\xFF\xFF\x30\x20\x10\x80", 8),
+                  std::string("\xFF\x00\x00\x00\x00\xFF\x00\x40", 8)},
+                 PixelFormat32bppARGB);
     DibImage rgba;
-    ASSERT_EQ(
-        rgba.Load(write("rgba.png", pngFile(2, 8, 6,
-                                            {std::string("\xFF\x00\x00\xFF\x10\x20\x30\x80", 8),
-                                             std::string("\x00\x00\xFF\x00\x00\xFF\x00\x40", 8)}))),
-        S_OK);
+    ASSERT_EQ(rgba.Load(rgbaPath), S_OK);
     EXPECT_EQ(rgba.bitsPerPixel(), 32);
     EXPECT_TRUE(rgba.hasAlpha());
     EXPECT_EQ(colourAt(rgba, 1, 0), 0x80102030u) << "straight alpha, copied unchanged";
     EXPECT_EQ(colourAt(rgba, 0, 1), 0x000000FFu);
 
     // Premultiplied pixels arrive in a format no DIB has and are drawn into the DIB instead.
-    const std::string tiff = write(
-        "premultiplied.tif",
-        premultipliedTiff(
-            2, 2,
-            std::string("\xFF\x00\x00\xFF\x00\xFF\x00\xFF\x00\x00\xFF\xFF\x40\x40\x40\x80", 16)));
-    {
-        namespace flat = Gdiplus::DllExports;
-        DibImage keepsGdiplusRunning;
-        Gdiplus::GpBitmap* decoded = nullptr;
-        Gdiplus::PixelFormat format = 0;
-        ASSERT_TRUE(GdiplusSession::instance().ensureStarted());
-        ASSERT_EQ(flat::GdipCreateBitmapFromFile(widen(tiff).c_str(), &decoded), Gdiplus::Ok);
-        flat::GdipGetImagePixelFormat(decoded, &format);
-        flat::GdipDisposeImage(decoded);
-        ASSERT_EQ(format, PixelFormat32bppPARGB) << "the decoder's own format, as it should be";
-    }
+    writePicture(tiffPath, L"image/tiff", 2,
+                 {std::string("\x00\x00\xFF\xFF\x00\xFF\x00\xFF", 8),
+                  std::string("\xFF\x00\x00\xFF\x40\x40\x40\x80", 8)},
+                 PixelFormat32bppPARGB);
     DibImage converted;
-    ASSERT_EQ(converted.Load(tiff), S_OK);
+    ASSERT_EQ(converted.Load(tiffPath), S_OK);
     EXPECT_EQ(converted.bitsPerPixel(), 32);
     EXPECT_TRUE(converted.hasAlpha());
     EXPECT_EQ(colourAt(converted, 0, 0), 0xFFFF0000u);
