@@ -15,6 +15,7 @@ import time
 import unittest
 import urllib.request
 import xml.etree.ElementTree as ET
+from xml.sax.saxutils import quoteattr
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 FAKE_SERVICE = os.path.join(ROOT, "tools", "fake-service", "fake-service")
@@ -26,11 +27,6 @@ CITIES = [
     ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"),
     ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
 ]
-
-
-def xml_attr(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-            .replace('"', "&quot;"))
 
 
 def wait_for(condition, seconds, step=0.2):
@@ -51,9 +47,13 @@ class Service:
         self.process = subprocess.Popen(
             [FAKE_SERVICE, "--quiet", "--url-file", self.url_file],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(lambda: os.path.exists(self.url_file) and open(self.url_file).read().strip(), 20):
+        def url():
+            if os.path.exists(self.url_file):
+                with open(self.url_file) as text:
+                    return text.read().strip()
+        self.url = wait_for(url, 20)
+        if not self.url:
             raise RuntimeError("the stand-in did not start")
-        self.url = open(self.url_file).read().strip()
 
     def get(self, path):
         with urllib.request.urlopen(self.url + path, timeout=30) as answer:
@@ -77,16 +77,13 @@ class Program:
         img = os.path.join(os.path.dirname(ARGS.exe), "img")
         shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
         with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
-            out.write("<citylist>\n")
-            for name, param in cities:
-                out.write('    <city name="%s" param="%s" />\n' % (xml_attr(name), xml_attr(param)))
-            out.write("</citylist>\n")
+            out.write("<citylist>%s</citylist>\n" % "".join(
+                "<city name=%s param=%s />" % (quoteattr(n), quoteattr(p)) for n, p in cities))
         if settings is not None:
             with open(os.path.join(directory, "settings.xml"), "w") as out:
                 out.write(settings)
-        self.env = dict(os.environ)
-        self.env["BRISALUNE_WEATHER_URL"] = service.url
-        self.env["BRISALUNE_SITE_URL"] = service.url
+        self.env = dict(os.environ, BRISALUNE_WEATHER_URL=service.url,
+                        BRISALUNE_SITE_URL=service.url)
         self.processes = []
 
     def start(self, *arguments):

@@ -434,51 +434,6 @@ TEST_F(WidgetTest, PrivateMessagesGoDownTheStackOfOpenDialogsEachOfferedOnce) {
     EXPECT_EQ(widget->activeDialog(), nullptr);
 }
 
-TEST_F(WidgetTest, RowsDrawSelectionPictureAndStatusWhereTheyBelong) {
-    writeCities(kTwoCities);
-    start();
-    const int width = 325;
-    auto draw = [&](int item, bool selected, const std::string& tips) {
-        widget->FillRow(*widget->rows().at(static_cast<size_t>(item)), *engine.cityAt(item), tips);
-        auto canvas = std::make_unique<test::Canvas>(width, CityListBox::kRowHeight, RGB(1, 2, 3));
-        DRAWITEMSTRUCT draw{};
-        draw.CtlType = ODT_LISTBOX;
-        draw.CtlID = IDC_CITY_LIST;
-        draw.itemID = static_cast<UINT>(item);
-        draw.itemAction = ODA_DRAWENTIRE;
-        draw.itemState = selected ? ODS_SELECTED : 0;
-        draw.hwndItem = widget->list().hwnd();
-        draw.hDC = canvas->dc();
-        draw.rcItem = RECT{0, 0, width, CityListBox::kRowHeight};
-        draw.itemData = static_cast<ULONG_PTR>(
-            SendMessageW(widget->list().hwnd(), LB_GETITEMDATA, static_cast<WPARAM>(item), 0));
-        SendMessageW(widget->hwnd(), WM_DRAWITEM, IDC_CITY_LIST, reinterpret_cast<LPARAM>(&draw));
-        return canvas;
-    };
-    const COLORREF white = RGB(255, 255, 255), blue = RGB(0, 0, 255);
-    auto plain = draw(0, false, "");
-    EXPECT_EQ(plain->at(2, 2), white);
-    EXPECT_EQ(plain->at(width - 2, 2), white);
-    int picture = 0;
-    for (int y = 5; y < 50; ++y) {
-        for (int x = 5; x < 60; ++x) {
-            picture += plain->at(x, y) != white;
-        }
-    }
-    EXPECT_GT(picture, 300) << "the condition picture in the first 65 pixels";
-
-    auto selected = draw(1, true, "refresh ...");
-    EXPECT_EQ(selected->at(0, 0), RGB(0, 0, 0)) << "black frame";
-    EXPECT_EQ(selected->at(3, 3), blue);
-    // The status word, centred in the bottom band; nothing where a city without days has
-    // no picture.
-    test::Canvas band(width - 6, 12, blue);
-    BitBlt(band.dc(), 0, 0, width - 6, 12, selected->dc(), 3, 38, SRCCOPY);
-    const RECT status = band.inkBox(blue);
-    EXPECT_NEAR((status.left + status.right) / 2, (width - 6) / 2, 3);
-    EXPECT_EQ(selected->at(30, 25), blue);
-}
-
 TEST(RefreshTimerWindow, ArmsForPositiveHoursTicksOnceAtStartAndStops) {
     int ticks = 0;
     WindowRefreshTimer timer([&ticks] { ++ticks; });
