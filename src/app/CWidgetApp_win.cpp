@@ -56,7 +56,6 @@ int CWidgetApp::run(const std::string& commandLine) {
     platform.timer = &timer;
     platform.runEntry = &runEntry;
     // Loaded on this thread before the worker exists, so the first fetch sees the whole list.
-    installCrashHandler();
     engine.initialise(platform);
     worker.Start();
 
