@@ -165,31 +165,23 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
 
-    def test_second_start_wakes_the_hidden_first_and_ends(self):
-        program = self.program()
+    def test_manual_refresh_log_on_start_and_a_second_start(self):
+        program = self.program(settings='<Settings><unit val="0" /><timeval timeval="0" />'
+                                         '<days days="3" /><startonboot startonboot="0" /></Settings>')
+        visible = lambda: program.driver("visible")[1].strip()
         first = program.start("-s")
         self.assertEqual(program.driver("wait-widget", "60")[0], 0)
-        time.sleep(1)
-        self.assertEqual(program.driver("visible")[1].strip(), "0", "-s starts in the tray")
-        second = program.start()
-        self.assertEqual(second.wait(timeout=30), 0)
-        self.assertEqual(wait_for(lambda: program.driver("visible")[1].strip() == "1", 20), True)
-        self.assertIsNone(first.poll(), "the first instance goes on")
-
-        program.driver("escape")
-        self.assertTrue(wait_for(lambda: program.driver("visible")[1].strip() == "0", 10),
-                        "Escape hides the widget")
-        self.assertIsNone(first.poll())
-
-    def test_manual_refresh_setting_fetches_nothing_at_start(self):
-        settings = ("<Settings>\n    <unit val=\"0\" />\n    <timeval timeval=\"0\" />\n"
-                    "    <days days=\"3\" />\n    <startonboot startonboot=\"0\" />\n</Settings>\n")
-        program = self.program(settings=settings)
-        program.start()
-        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
         time.sleep(4)
-        self.assertEqual(self.service.weather_requests(), 0)
+        self.assertEqual(visible(), "0", "-s starts in the tray")
+        self.assertEqual(self.service.weather_requests(), 0, "manual refresh fetches nothing")
         self.assertEqual(program.city_days(), [[], [], []])
+
+        # A second start wakes the first and ends; Escape hides the widget again.
+        self.assertEqual(program.start().wait(timeout=30), 0)
+        self.assertTrue(wait_for(lambda: visible() == "1", 20))
+        program.driver("escape")
+        self.assertTrue(wait_for(lambda: visible() == "0", 10), "Escape hides the widget")
+        self.assertIsNone(first.poll(), "the first instance goes on")
 
 
 def main():

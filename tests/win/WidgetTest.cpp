@@ -29,6 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Texts = std::vector<std::wstring>;
+const std::string kDegree = "\xC2\xB0";
 
 Texts menuItems(HMENU menu) {
     Texts items;
@@ -143,9 +144,7 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
     start();
     EXPECT_EQ(names(), (std::vector<std::string>{"Calgary", "Z\xC3\xBCrich"}));
     EXPECT_EQ(rowText(0, "conditions"), "Mostly Cloudy");
-    EXPECT_EQ(rowText(0, "low"),
-              "14\xC2\xB0"
-              "F");
+    EXPECT_EQ(rowText(0, "low"), "14" + kDegree + "F");
     EXPECT_EQ(rowText(0, "icon"), conditionImagePath(dir.path(), 28));
     EXPECT_EQ(rowText(1, "conditions"), "-----") << "a city without days";
     EXPECT_EQ(rowText(1, "icon"), "");
@@ -155,18 +154,14 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
     EXPECT_EQ(rowText(1, "tips"), "refresh ...");
     answerJobs("Z\xC3\xBCrich");
     EXPECT_EQ(rowText(0, "tips"), "");
-    EXPECT_EQ(rowText(0, "low"),
-              "50\xC2\xB0"
-              "F");
+    EXPECT_EQ(rowText(0, "low"), "50" + kDegree + "F");
     EXPECT_EQ(rowText(1, "tips"), "failure");
 
     Settings settings = engine.copySettings();
     settings.unit = "1";
     engine.applySettings(settings);
     win::pumpWaitingMessages();
-    EXPECT_EQ(rowText(0, "low"),
-              "10\xC2\xB0"
-              "C");
+    EXPECT_EQ(rowText(0, "low"), "10" + kDegree + "C");
     EXPECT_EQ(rowText(1, "tips"), "") << "a unit change clears every status word";
 
     // A record for a city that is gone only repaints.
@@ -347,10 +342,7 @@ TEST_F(WidgetTest, AboutAndHelpOpenOverTheWidgetAndHandTheFrontBack) {
          "http://www.norvosoft.com"},
         {ID_TRAY_HELP,
          IDC_INFO_TEXT,
-         {"(\xC2\xB0"
-          "F / \xC2\xB0"
-          "C)",
-          "support@norvosoft.com", "Leave a comment"},
+         {"(" + kDegree + "F / " + kDegree + "C)", "support@norvosoft.com", "Leave a comment"},
          "\r\nEnjoy!"},
     };
     for (const Case& c : cases) {
