@@ -14,9 +14,12 @@
 //     user.answer = [](win::Dialog&, const std::wstring& text, const std::wstring&, UINT) {
 //         return IDYES;
 //     };
-//     user.shown = [](win::Dialog& dialog) { dialog.EndDialog(IDOK); };
+//     user.shown = [](win::Dialog& dialog) {
+//         // Fill in its controls, then press OK as a user would: the loop runs OnOK.
+//         PostMessageW(dialog.hwnd(), WM_COMMAND, IDOK, 0);
+//     };
 //     win::ScriptedUserScope scope(std::move(user));
-//     ... code that asks, or opens modal dialogs ...
+//     ... code that asks, or opens modal dialogs; their results are read from the objects ...
 #pragma once
 
 #include <windows.h>
