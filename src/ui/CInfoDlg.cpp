@@ -74,7 +74,8 @@ std::string aboutText(const std::string& version) {
            paragraph + "Version: " + version + paragraph +
            "Copyright (c) 2026 norvosoft. All rights reserved." + paragraph +
            "City data from GeoNames (www.geonames.org), licensed under CC BY 4.0." + paragraph +
-           "Contact: " + kSupportAddress + ", http://www.norvosoft.com";
+           "Weather data by Open-Meteo.com (open-meteo.com), licensed under CC BY 4.0." +
+           paragraph + "Contact: " + kSupportAddress + ", http://www.norvosoft.com";
 }
 
 }  // namespace brisalune

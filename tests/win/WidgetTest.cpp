@@ -340,7 +340,7 @@ TEST_F(WidgetTest, AboutAndHelpOpenOverTheWidgetAndHandTheFrontBack) {
     const Case cases[] = {
         {ID_TRAY_ABOUT,
          IDC_ABOUT_TEXT,
-         {"Version: " + versionText(false), "GeoNames", "CC BY 4.0"},
+         {"Version: " + versionText(false), "GeoNames", "CC BY 4.0", "Open-Meteo.com"},
          "http://www.norvosoft.com"},
         {ID_TRAY_HELP,
          IDC_INFO_TEXT,
