@@ -32,6 +32,9 @@ class CWidgetDlg : public win::Dialog {
     void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText);
     int BuildRows();
     void OnJobStatus(const WeatherJob& record);
+    // Refills the rows from the new day's forecast once the date has changed since the last
+    // look; the timer and a change of the system clock call it.
+    void FollowTheDate();
     void AddCityFromText(const std::string& text);
     void RemoveRow(int position);
     void ConfirmRemove(int position);
@@ -105,6 +108,7 @@ class CWidgetDlg : public win::Dialog {
     // Add, Delete, Refresh, Settings, More: controls 1020 to 1024.
     std::array<ImageButton*, 5> buttons_{};
     CityRows rows_;
+    CalendarDate rowsDate_;
     std::vector<win::Dialog*> activeDialogs_;
 };
 

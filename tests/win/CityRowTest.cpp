@@ -1,10 +1,19 @@
-// A row starts from today's forecast, whatever day the stored list starts with.
+// A row starts from today's forecast, whatever day the stored list starts with, and moves on
+// to the next day's at midnight.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+#include "WinTestSupport.h"
 #include "base/Texts.h"
+#include "engine/JobQueue.h"
+#include "engine/ThreadMessageNotifier.h"
 #include "model/ForecastDates.h"
 #include "model/Records.h"
+#include "ui/CWidgetDlg.h"
 #include "ui/CityRow.h"
+#include "win/Window.h"
 
 namespace brisalune {
 namespace {
@@ -69,6 +78,47 @@ TEST(CityRow, StartsFromTodayAndSaysOutdatedWhenEveryDayIsPast) {
     EXPECT_EQ(row.text("day"), "Tue");
     FillRow(row, fromYesterday, "", true, "C:\\p", addDays(today, 2));
     EXPECT_EQ(row.text("tips"), "outdated");
+}
+
+// The widget with a clock the test sets.
+class DatedWidget : public CWidgetDlg {
+  public:
+    using CWidgetDlg::CWidgetDlg;
+    CalendarDate date{2026, 12, 7};
+
+  protected:
+    CalendarDate today() const override { return date; }
+};
+
+TEST(CityRow, TheWidgetsRowsMoveOnAtMidnightWithoutARefresh) {
+    test::ScratchDir dir;
+    test::writeFile(dir.file("citylist.xml"),
+                    "<citylist><city name=\"Calgary\" param=\"wc:1\">"
+                    "<forecast date=\"2026-12-07\" day=\"Monday\" />"
+                    "<forecast date=\"2026-12-08\" day=\"Tuesday\" />"
+                    "</city></citylist>");
+    JobQueue queue;
+    ThreadMessageNotifier notifier;
+    RefreshEngine engine;
+    engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, nullptr, nullptr});
+    DatedWidget widget(engine, dir.path(), "");
+    win::setMainWindow(&widget);
+    ASSERT_TRUE(widget.Create());
+    win::pumpWaitingMessages();
+    const auto shown = [&] {
+        const CityRow& row = *widget.rows().at(0);
+        return row.text("day") + "|" + row.text("tips");
+    };
+    EXPECT_EQ(shown(), "Monday|");
+    SendMessageW(widget.hwnd(), WM_TIMECHANGE, 0, 0);
+    EXPECT_EQ(shown(), "Monday|") << "the same day";
+    widget.date = addDays(widget.date, 1);
+    SendMessageW(widget.hwnd(), WM_TIMECHANGE, 0, 0);
+    EXPECT_EQ(shown(), "Tuesday|");
+    widget.date = addDays(widget.date, 1);
+    SendMessageW(widget.hwnd(), WM_TIMECHANGE, 0, 0);
+    EXPECT_EQ(shown(), "-----|outdated");
+    win::setMainWindow(nullptr);
 }
 
 }  // namespace
