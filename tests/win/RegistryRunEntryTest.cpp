@@ -55,9 +55,10 @@ TEST_F(RegistryRunEntryTest, AddsQueriesAndRemovesTheRunValue) {
     EXPECT_FALSE(entry.IsRunEntryPresent());
     EXPECT_FALSE(runValue().has_value());
 
-    entry.AddRunEntry("C:\\Program Files\\M\xC3\xA9t\xC3\xA9o\\Brisalune.exe -s");
+    entry.AddRunEntry("\"C:\\Program Files\\M\xC3\xA9t\xC3\xA9o\\Brisalune.exe\" -s");
     EXPECT_TRUE(entry.IsRunEntryPresent());
-    EXPECT_EQ(runValue(), std::wstring(L"C:\\Program Files\\M\u00e9t\u00e9o\\Brisalune.exe -s"));
+    EXPECT_EQ(runValue(),
+              std::wstring(L"\"C:\\Program Files\\M\u00e9t\u00e9o\\Brisalune.exe\" -s"));
 
     entry.RemoveRunEntry();
     EXPECT_FALSE(entry.IsRunEntryPresent());
@@ -83,7 +84,7 @@ TEST_F(RegistryRunEntryTest, SettingsFollowTheRegistry) {
 
     store.values.startonboot = "1";
     store.Save();
-    EXPECT_EQ(runValue(), widen(dir.path() + "\\Brisalune.exe -s"));
+    EXPECT_EQ(runValue(), widen("\"" + dir.path() + "\\Brisalune.exe\" -s"));
 
     SettingsStore reloaded("0", "1", "3", "0");
     reloaded.attach(dir.path(), &entry);

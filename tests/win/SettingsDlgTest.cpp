@@ -1,0 +1,184 @@
+// The Settings dialog in-process, over the engine's real settings file and the registry's Run
+// entry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "DialogFixture.h"
+#include "base/WideText.h"
+#include "resource.h"
+#include "ui/CSettingsDlg.h"
+#include "win/WinText.h"
+
+namespace brisalune {
+namespace {
+
+std::string settingsXml(const Settings& s) {
+    return "<Settings><unit val=\"" + s.unit + "\" /><timeval timeval=\"" + s.timeval +
+           "\" /><days days=\"" + s.days + "\" /><startonboot startonboot=\"" + s.startonboot +
+           "\" /></Settings>";
+}
+
+std::vector<std::wstring> entries(HWND combo) {
+    std::vector<std::wstring> texts;
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+class SettingsTest : public test::DialogFixture {
+  protected:
+    std::unique_ptr<CSettingsDlg> open(RefreshEngine& from) {
+        auto dialog = std::make_unique<CSettingsDlg>(nullptr, from);
+        EXPECT_TRUE(dialog->Create());
+        return dialog;
+    }
+    static HWND control(CSettingsDlg& dialog, int id) { return GetDlgItem(dialog.hwnd(), id); }
+    static int selection(CSettingsDlg& dialog, int id) {
+        return static_cast<int>(SendMessageW(control(dialog, id), CB_GETCURSEL, 0, 0));
+    }
+    static bool checked(CSettingsDlg& dialog) {
+        return IsDlgButtonChecked(dialog.hwnd(), IDC_START_ON_BOOT) == BST_CHECKED;
+    }
+    // What the user's pick from a drop-down list does.
+    static void choose(CSettingsDlg& dialog, int id, int index) {
+        SendMessageW(control(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(dialog.hwnd(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(control(dialog, id)));
+    }
+    static void click(CSettingsDlg& dialog, int id) {
+        SendMessageW(control(dialog, id), BM_CLICK, 0, 0);
+    }
+};
+
+TEST_F(SettingsTest, StoredTextsSelectTheirEntries) {
+    struct Case {
+        Settings stored;
+        bool runEntry;
+        int unit, rate, share;
+        bool boot;
+    };
+    const Case cases[] = {
+        {{"0", "1", "3", "1"}, true, 0, 1, 1, true},
+        {{"1", "6", "5", "1"}, false, 1, 6, 2, false},  // no Run entry: start on boot is off
+        {{"1", "0", "1", "0"}, true, 1, 0, 0, false},
+        {{" +1", "12", "2", "yes"}, true, 1, -1, -1, false},
+        {{"2", "-1", "05", "1 "}, true, -1, -1, 2, false},
+        {{"Celsius", "hourly", "", "1"}, true, 0, 0, -1, true},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir own;
+        test::writeFile(own.file("settings.xml"), settingsXml(c.stored));
+        if (c.runEntry) {
+            runEntry.AddRunEntry("x");
+        } else {
+            runEntry.RemoveRunEntry();
+        }
+        RefreshEngine stored;
+        stored.initialise(EnginePlatform{own.path(), &queue, &notifier, &timer, &runEntry});
+        auto dialog = open(stored);
+        const std::string name = c.stored.unit + "|" + c.stored.timeval + "|" + c.stored.days;
+        EXPECT_EQ(selection(*dialog, IDC_UNIT), c.unit) << name;
+        EXPECT_EQ(selection(*dialog, IDC_REFRESH_RATE), c.rate) << name;
+        EXPECT_EQ(selection(*dialog, IDC_SHARE_DAYS), c.share) << name;
+        EXPECT_EQ(checked(*dialog), c.boot) << name;
+        // Ok without a touch hands back exactly what was stored.
+        EXPECT_EQ(dialog->settings(), stored.copySettings()) << name;
+    }
+}
+
+TEST_F(SettingsTest, TextsOfTheDialog) {
+    start("");
+    auto dialog = open(engine);
+    EXPECT_EQ(win::windowTextUtf8(dialog->hwnd()), "Settings");
+    EXPECT_EQ(entries(control(*dialog, IDC_UNIT)),
+              (std::vector<std::wstring>{L"Fahrenheit(\u00b0F)", L"Celsius (\u00b0C)"}));
+    EXPECT_EQ(entries(control(*dialog, IDC_REFRESH_RATE)),
+              (std::vector<std::wstring>{L"manual refresh", L"1 hour", L"2 hours", L"3 hours",
+                                         L"4 hours", L"5 hours", L"6 hours"}));
+    EXPECT_EQ(entries(control(*dialog, IDC_SHARE_DAYS)),
+              (std::vector<std::wstring>{L"1 day", L"3 days", L"5 days"}));
+    const std::pair<int, const char*> descriptions[] = {
+        {IDC_UNIT_DESCRIPTION, "Select temperature unit you prefer to view"},
+        {IDC_REFRESH_RATE_DESCRIPTION, "Select the rate of refreshing forecast."},
+        {IDC_SHARE_DAYS_DESCRIPTION, "Select how many days of the forecast you want to share"},
+        {IDC_START_ON_BOOT_DESCRIPTION, "Start Brisalune when system boots."},
+    };
+    for (const auto& [id, text] : descriptions) {
+        EXPECT_EQ(win::windowTextUtf8(control(*dialog, id)), text);
+    }
+}
+
+TEST_F(SettingsTest, ChoicesWriteTheirTextsAndUntouchedValuesPassThrough) {
+    runEntry.AddRunEntry("x");
+    start("", settingsXml({"0", "12", "2", "1"}));
+    auto dialog = open(engine);
+
+    choose(*dialog, IDC_UNIT, 1);
+    EXPECT_EQ(dialog->settings(), (Settings{"1", "12", "2", "1"}))
+        << "timeval 12 and days 2 stay as stored while their controls are not touched";
+    choose(*dialog, IDC_UNIT, 0);
+    EXPECT_EQ(dialog->settings().unit, "0");
+    for (int rate = 0; rate <= 6; ++rate) {
+        choose(*dialog, IDC_REFRESH_RATE, rate);
+        EXPECT_EQ(dialog->settings().timeval, std::to_string(rate));
+    }
+    const char* const days[] = {"1", "3", "5"};
+    for (int i = 0; i < 3; ++i) {
+        choose(*dialog, IDC_SHARE_DAYS, i);
+        EXPECT_EQ(dialog->settings().days, days[i]);
+    }
+    click(*dialog, IDC_START_ON_BOOT);
+    EXPECT_FALSE(checked(*dialog));
+    EXPECT_EQ(dialog->settings().startonboot, "0");
+    click(*dialog, IDC_START_ON_BOOT);
+    EXPECT_EQ(dialog->settings().startonboot, "1");
+
+    // Text typed into a combo's edit field is no choice.
+    HWND rate = control(*dialog, IDC_REFRESH_RATE);
+    SetWindowTextW(rate, L"3 hours");
+    SendMessageW(dialog->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_REFRESH_RATE, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(rate));
+    EXPECT_EQ(dialog->settings().timeval, "6");
+    // Nothing reaches the engine from the dialog itself.
+    EXPECT_EQ(engine.copySettings(), (Settings{"0", "12", "2", "1"}));
+}
+
+TEST_F(SettingsTest, OkEndsWithOkAndEveryOtherWayOutWithCancel) {
+    start("");
+    struct Way {
+        const char* name;
+        void (*leave)(CSettingsDlg&);
+        INT_PTR result;
+    };
+    const Way ways[] = {
+        {"Ok", [](CSettingsDlg& d) { click(d, IDC_SETTINGS_OK); }, IDOK},
+        {"Cancel", [](CSettingsDlg& d) { click(d, IDC_SETTINGS_CANCEL); }, IDCANCEL},
+        {"close box", [](CSettingsDlg& d) { SendMessageW(d.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+         IDCANCEL},
+        {"Escape",
+         [](CSettingsDlg& d) {
+             SetFocus(control(d, IDC_UNIT));
+             keybd_event(VK_ESCAPE, 0, 0, 0);
+             keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+         },
+         IDCANCEL},
+    };
+    for (const Way& way : ways) {
+        auto dialog = open(engine);
+        SetForegroundWindow(dialog->hwnd());
+        way.leave(*dialog);
+        EXPECT_TRUE(test::pumpUntil([&] { return dialog->ended(); })) << way.name;
+        EXPECT_EQ(dialog->result(), way.result) << way.name;
+    }
+}
+
+}  // namespace
+}  // namespace brisalune
