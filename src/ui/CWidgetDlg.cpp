@@ -5,7 +5,10 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/CLogDetailsDlg.h"
+#include "ui/CSettingsDlg.h"
 
 namespace brisalune {
 
@@ -271,10 +274,14 @@ void CWidgetDlg::ConfirmExit() {
 }
 
 INT_PTR CWidgetDlg::RunChildDialog(std::unique_ptr<win::Dialog> dialog) {
+    return RunChildDialog(*dialog);
+}
+
+INT_PTR CWidgetDlg::RunChildDialog(win::Dialog& dialog) {
     // A stack, so that a dialog opened over another from the tray hands the private messages
     // back to the first one when it closes.
-    activeDialogs_.push_back(dialog.get());
-    const INT_PTR result = dialog->DoModal();
+    activeDialogs_.push_back(&dialog);
+    const INT_PTR result = dialog.DoModal();
     activeDialogs_.pop_back();
     return result;
 }
@@ -524,11 +531,27 @@ void CWidgetDlg::openHelp() {
 // These dialogs arrive with later work; until then the commands do nothing.
 void CWidgetDlg::openAddCity() {}
 void CWidgetDlg::openRemoveCity() {}
-void CWidgetDlg::openSettings() {}
-void CWidgetDlg::openDetails(int) {}
+void CWidgetDlg::openSettings() {
+    CSettingsDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) == IDOK) {
+        // The engine stores and applies only what changed: the rows follow a new unit through
+        // its status message, a new rate re-arms the refresh timer.
+        engine_.applySettings(dialog.settings());
+    }
+}
+
+void CWidgetDlg::openDetails(int position) {
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    RunChildDialog(dialog);
+}
+
 void CWidgetDlg::openShare(int) {}
 void CWidgetDlg::openComment() {}
 void CWidgetDlg::openVersionCheck() {}
-void CWidgetDlg::openLogDetails() {}
+
+void CWidgetDlg::openLogDetails() {
+    CLogDetailsDlg dialog(hwnd_, engine_.log());
+    RunChildDialog(dialog);
+}
 
 }  // namespace brisalune

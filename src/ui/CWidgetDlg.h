@@ -37,6 +37,7 @@ class CWidgetDlg : public win::Dialog {
     void ShowMoreMenu();
     void ConfirmExit();
     INT_PTR RunChildDialog(std::unique_ptr<win::Dialog> dialog);
+    INT_PTR RunChildDialog(win::Dialog& dialog);
 
     bool PreTranslateMessage(MSG& msg) override;
 

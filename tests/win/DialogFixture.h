@@ -13,6 +13,7 @@
 #include "WinTestSupport.h"
 #include "engine/JobQueue.h"
 #include "engine/RefreshEngine.h"
+#include "engine/ThreadMessageNotifier.h"
 #include "store/RegistryRunEntry.h"
 #include "win/Window.h"
 
@@ -41,7 +42,7 @@ class DialogFixture : public ::testing::Test {
 
     ScratchDir dir;
     JobQueue queue;
-    FakeNotifier notifier;
+    ThreadMessageNotifier notifier;
     FakeTimer timer;
     RegistryRunEntry runEntry;
     RefreshEngine engine;

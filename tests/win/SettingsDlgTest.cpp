@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "DialogFixture.h"
 #include "base/WideText.h"
 #include "resource.h"
 #include "ui/CSettingsDlg.h"
+#include "ui/CWidgetDlg.h"
 #include "win/WinText.h"
 
 namespace brisalune {
@@ -178,6 +181,112 @@ TEST_F(SettingsTest, OkEndsWithOkAndEveryOtherWayOutWithCancel) {
         EXPECT_TRUE(test::pumpUntil([&] { return dialog->ended(); })) << way.name;
         EXPECT_EQ(dialog->result(), way.result) << way.name;
     }
+}
+
+// The Settings command of a real widget, with a script playing the user in the dialog.
+class WidgetSettingsTest : public SettingsTest {
+  protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        start("<city name=\"Z\xC3\xBCrich\" param=\"z\">" +
+              test::forecastXml(50, 68, 32, "Sunny", "Monday") +
+              "</city><city name=\"Lyon\" param=\"l\">" +
+              test::forecastXml(14, 32, 28, "Cloudy", "Monday") + "</city>");
+        widget = std::make_unique<CWidgetDlg>(engine, dir.path(), "");
+        win::setMainWindow(widget.get());
+        ASSERT_TRUE(widget->Create());
+        win::pumpWaitingMessages();
+    }
+    void TearDown() override {
+        widget.reset();
+        SettingsTest::TearDown();
+    }
+
+    // Opens Settings as the widget's button does; `script` gets the dialog once it is up and
+    // must end it.
+    void openSettings(std::function<void(CSettingsDlg&)> script) {
+        static std::function<void(CSettingsDlg&)>* current = nullptr;
+        current = &script;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+            HWND found = FindWindowW(L"#32770", L"Settings");
+            auto* dialog = static_cast<CSettingsDlg*>(win::Window::FromHandle(found));
+            if (dialog != nullptr && current != nullptr) {
+                KillTimer(nullptr, id);
+                auto* run = std::exchange(current, nullptr);
+                (*run)(*dialog);
+            }
+        });
+        HWND button = GetDlgItem(widget->hwnd(), IDC_SETTINGS);
+        SendMessageW(widget->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SETTINGS, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(current, nullptr) << "the dialog never opened";
+        current = nullptr;
+        win::pumpWaitingMessages();
+    }
+
+    std::string low(size_t row) { return widget->rows().at(row)->text("low"); }
+    // The timer's calls since the engine armed it at start.
+    std::vector<std::string> timerCalls() {
+        std::vector<std::string> calls = timer.calls();
+        EXPECT_FALSE(calls.empty());
+        return std::vector<std::string>(calls.begin() + (calls.empty() ? 0 : 1), calls.end());
+    }
+
+    std::unique_ptr<CWidgetDlg> widget;
+};
+
+TEST_F(WidgetSettingsTest, OkAppliesWhatChangedAndCancelNothing) {
+    const std::string settingsFile = dir.file("settings.xml");
+    // Cancel after changing everything: nothing moves, nothing is written.
+    openSettings([](CSettingsDlg& d) {
+        choose(d, IDC_UNIT, 1);
+        choose(d, IDC_REFRESH_RATE, 6);
+        click(d, IDC_START_ON_BOOT);
+        click(d, IDC_SETTINGS_CANCEL);
+    });
+    EXPECT_EQ(engine.copySettings(), (Settings{"0", "1", "3", "0"}));
+    EXPECT_FALSE(test::exists(settingsFile));
+    EXPECT_TRUE(timerCalls().empty());
+    EXPECT_EQ(low(0),
+              "50\xC2\xB0"
+              "F");
+
+    engine.refreshAll(ORIGIN_USER);
+    win::pumpWaitingMessages();
+    ASSERT_EQ(widget->rows().at(1)->text("tips"), "refresh ...");
+    openSettings([](CSettingsDlg& d) {
+        choose(d, IDC_UNIT, 1);
+        choose(d, IDC_REFRESH_RATE, 6);
+        click(d, IDC_START_ON_BOOT);
+        click(d, IDC_SETTINGS_OK);
+    });
+    EXPECT_EQ(low(0),
+              "10\xC2\xB0"
+              "C")
+        << "every row is drawn again in the new unit";
+    EXPECT_EQ(low(1),
+              "-10\xC2\xB0"
+              "C");
+    EXPECT_EQ(widget->rows().at(1)->text("tips"), "");
+    EXPECT_EQ(timerCalls(), std::vector<std::string>{"setHours 6"});
+    EXPECT_TRUE(runEntry.IsRunEntryPresent());
+    EXPECT_EQ(test::readText(settingsFile),
+              "<Settings>\n    <unit val=\"1\" />\n    <timeval timeval=\"6\" />\n"
+              "    <days days=\"3\" />\n    <startonboot startonboot=\"1\" />\n</Settings>\n");
+
+    openSettings([](CSettingsDlg& d) {
+        EXPECT_EQ(selection(d, IDC_UNIT), 1);
+        EXPECT_TRUE(checked(d));
+        choose(d, IDC_REFRESH_RATE, 0);
+        click(d, IDC_START_ON_BOOT);
+        click(d, IDC_SETTINGS_OK);
+    });
+    EXPECT_EQ(timerCalls(), (std::vector<std::string>{"setHours 6", "stop"}))
+        << "manual refresh stops the timer";
+    EXPECT_FALSE(runEntry.IsRunEntryPresent());
+    EXPECT_EQ(engine.copySettings(), (Settings{"1", "0", "3", "0"}));
+    EXPECT_NE(test::readText(settingsFile).find("<timeval timeval=\"0\" />"), std::string::npos);
 }
 
 }  // namespace
