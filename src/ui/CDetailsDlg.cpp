@@ -95,8 +95,7 @@ void CDetailsDlg::fitDays(int days) {
     if (contentHeight_ > client.bottom) {
         RECT window;
         GetWindowRect(hwnd_, &window);
-        RECT work;
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const RECT work = workAreaOf(hwnd_);
         const int frame = (window.bottom - window.top) - client.bottom;
         const int height = std::min<int>(contentHeight_ + frame, work.bottom - work.top);
         const int top = std::max<int>(work.top, std::min<int>(window.top, work.bottom - height));

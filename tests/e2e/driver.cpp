@@ -1,29 +1,31 @@
 // Drives a running Brisalune from outside, as a user would, with window messages only.
-//   driver wait-widget SECONDS         waits until the widget window exists
-//   driver rows                        prints the number of rows and, per row, whether its
-//                                      condition picture and its status word are drawn
-//   driver visible                     prints 1 when the widget is shown, 0 when hidden
-//   driver exit                        chooses Exit and answers Yes
-//   driver escape                      presses Escape in the widget
-//   driver hover ID                    rests the pointer on the widget's control ID
-//   driver press ID                    clicks the widget's button ID
-//   driver command ID                  sends the widget the menu command ID
-//   driver open-row N                  selects row N and presses Enter on it
-//   driver row-temperatures            prints, per row, a checksum of its temperature band
-//   driver dialog                      prints the shown dialog over the widget: its caption
-//                                      (UTF-8 in hex) and its window rectangle
-//   driver days                        prints, per day place of that dialog, whether its
-//                                      condition picture and its texts are drawn
-//   driver choose ID INDEX             picks entry INDEX of that dialog's combo box ID
-//   driver click ID                    clicks that dialog's button ID
-//   driver controls                    prints that dialog's combo selections and check box
-//   driver text ID                     prints the text of that dialog's control ID in hex
-//   driver escape-dialog               presses Escape in that dialog
-//   driver run-entry start|remove      starts the start-on-boot entry's command line (which it
-//                                      prints in hex), or removes the entry
+//   driver wait-widget SECONDS   waits until the widget window exists
+//   driver rows                  prints the number of rows and, per row, whether its condition
+//                                picture and its status word are drawn
+//   driver visible               prints 1 when the widget is shown, 0 when hidden
+//   driver exit                  chooses Exit and answers Yes
+//   driver escape                presses Escape in the widget
+//   driver about [MS]            opens About from the tray menu, closes it with Escape after MS
+//                                milliseconds (300) and prints 1 when the widget is in front again
+//   driver press ID              clicks the widget's button ID
+//   driver command ID            sends the widget the menu command ID
+//   driver open-row N            selects row N and presses Enter on it
+//   driver row-temperatures      prints, per row, a checksum of its temperature band
+//   driver dialog                prints the dialog shown over the widget: its caption (UTF-8 in
+//                                hex) and its window rectangle
+//   driver days                  prints, per day place of that dialog, whether its condition
+//                                picture, its texts and its temperatures are drawn
+//   driver choose ID INDEX       picks entry INDEX of that dialog's combo box ID
+//   driver click ID              clicks that dialog's button ID
+//   driver controls              prints that dialog's combo selections and check box
+//   driver text ID               prints the text of that dialog's control ID in hex
+//   driver escape-dialog         presses Escape in that dialog
+//   driver run-entry start|remove  starts the start-on-boot entry's command line (printed in
+//                                hex), or removes the entry
 // Exit code 0 on success, 1 on failure, 2 when the widget is not found, 3 when no dialog is.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -34,19 +36,68 @@
 
 namespace {
 
-HWND findWidget() {
-    // The widget is a dialog captioned "Brisalune" holding the city list.
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, L"#32770", L"Brisalune")) != nullptr) {
-        if (GetDlgItem(window, IDC_CITY_LIST) != nullptr) {
-            return window;
-        }
+// Waits up to `seconds` for `done`.
+template <typename Done>
+bool waitFor(Done done, int seconds = 5) {
+    for (int i = 0; i < seconds * 10 && !done(); ++i) {
+        Sleep(100);
     }
-    return nullptr;
+    return done();
 }
 
-// The window's client area as it is on screen. Read through the screen's DC: another
-// process's window DC answers no pixels under Wine.
+// A dialog with that caption other than `not`; the widget is the one holding the city list.
+HWND findDialog(const wchar_t* caption, HWND not_ = nullptr) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", caption)) == not_ &&
+           window != nullptr) {
+    }
+    return window;
+}
+
+HWND findWidget() {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"Brisalune")) != nullptr &&
+           GetDlgItem(window, IDC_CITY_LIST) == nullptr) {
+    }
+    return window;
+}
+
+int rows(HWND widget) {
+    HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    std::printf("rows %d\n", count);
+    // Read through the screen's DC: another process's window DC answers no pixels under Wine.
+    RECT client{};
+    GetClientRect(list, &client);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    POINT origin{0, 0};
+    ClientToScreen(list, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(pixels.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    auto ink = [&](int left, int top, int right, int bottom) {
+        int count = 0;
+        for (int y = std::max(top, 0); y < std::min<int>(bottom, client.bottom); ++y) {
+            for (int x = std::max(left, 0); x < std::min<int>(right, client.right); ++x) {
+                count += pixels.at(x, y) != RGB(255, 255, 255);
+            }
+        }
+        return count;
+    };
+    for (int i = 0; i < count; ++i) {
+        RECT item{};
+        SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+        // The picture fills the row's first 65 pixels; the status word sits centred in the
+        // row's bottom band, under the temperatures and above the sunken edge.
+        const int middle = (item.left + item.right) / 2;
+        std::printf("row %d picture %d status %d\n", i,
+                    ink(item.left + 5, item.top + 5, item.left + 60, item.top + 50) > 100,
+                    ink(middle - 30, item.bottom - 12, middle + 30, item.bottom - 3) > 0);
+    }
+    return 0;
+}
+
+// The window's client area as the screen shows it.
 void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
@@ -55,48 +106,46 @@ void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
     ReleaseDC(nullptr, screen);
 }
 
-int rows(HWND widget) {
+int inkCount(const brisalune::test::Canvas& pixels, int left, int top, int right, int bottom) {
+    int ink = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, pixels.height()); ++y) {
+        for (int x = std::max(left, 0); x < std::min(right, pixels.width()); ++x) {
+            ink += pixels.at(x, y) != RGB(255, 255, 255);
+        }
+    }
+    return ink;
+}
+
+// A checksum of the pixels between the picture and the name column, in the row's lower band,
+// where the low and the high stand.
+int rowTemperatures(HWND widget) {
     HWND list = GetDlgItem(widget, IDC_CITY_LIST);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    std::printf("rows %d\n", count);
     RECT client{};
     GetClientRect(list, &client);
     const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
     copyFromScreen(list, pixels);
-    const auto white = [&pixels](int x, int y) {
-        return x < 0 || y < 0 || x >= pixels.width() || y >= pixels.height() ||
-               pixels.at(x, y) == RGB(255, 255, 255);
-    };
     for (int i = 0; i < count; ++i) {
         RECT item{};
         SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
-        int picture = 0;
-        for (int y = item.top + 5; y < item.top + 50; ++y) {
-            for (int x = item.left + 5; x < item.left + 60; ++x) {
-                picture += white(x, y) ? 0 : 1;
+        const int middle = item.left + 65 + (item.right - item.left - 65) / 2;
+        unsigned long sum = 0;
+        for (int y = item.top + 25; y < std::min<int>(item.top + 44, pixels.height()); ++y) {
+            for (int x = item.left + 65; x < middle; ++x) {
+                sum = sum * 31 + pixels.at(x, y);
             }
         }
-        // The status word sits centred in the row's bottom band, under the temperatures and
-        // above the sunken edge.
-        int status = 0;
-        const int middle = (item.left + item.right) / 2;
-        for (int y = item.bottom - 12; y < item.bottom - 3; ++y) {
-            for (int x = middle - 30; x < middle + 30; ++x) {
-                status += white(x, y) ? 0 : 1;
-            }
-        }
-        std::printf("row %d picture %d status %d\n", i, picture > 100 ? 1 : 0, status > 0 ? 1 : 0);
+        std::printf("row %d %lu\n", i, sum);
     }
     return 0;
 }
 
 std::string hex(const std::wstring& text) {
-    std::string utf8(
-        static_cast<size_t>(WideCharToMultiByte(
-            CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr)),
-        '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(),
-                        static_cast<int>(utf8.size()), nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
+                        nullptr, nullptr);
     std::string out;
     char digits[4];
     for (unsigned char c : utf8) {
@@ -107,7 +156,8 @@ std::string hex(const std::wstring& text) {
 }
 
 std::wstring windowText(HWND window) {
-    wchar_t text[70000] = {};
+    static wchar_t text[1 << 20];
+    text[0] = L'\0';
     SendMessageW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
     return text;
 }
@@ -134,16 +184,6 @@ HWND shownDialog(HWND widget) {
     return search.found;
 }
 
-int inkCount(const brisalune::test::Canvas& pixels, int left, int top, int right, int bottom) {
-    int ink = 0;
-    for (int y = top; y < bottom && y < pixels.height(); ++y) {
-        for (int x = left; x < right && x < pixels.width(); ++x) {
-            ink += pixels.at(x, y) == RGB(255, 255, 255) ? 0 : 1;
-        }
-    }
-    return ink;
-}
-
 // The day places of the details window: a picture of 55 x 45 pixels at (10, 25 + 52 i), the
 // weekday and wording right of it and the temperatures at the right.
 int days(HWND dialog) {
@@ -155,33 +195,9 @@ int days(HWND dialog) {
     for (int i = 0; 25 + 52 * i + 45 <= client.bottom; ++i) {
         const int y = 25 + 52 * i;
         std::printf("day %d picture %d text %d temperatures %d\n", i,
-                    inkCount(pixels, 10, y, 65, y + 45) > 100 ? 1 : 0,
-                    inkCount(pixels, 75, y, 170, y + 45) > 0 ? 1 : 0,
-                    inkCount(pixels, 215, y, 255, y + 45) > 0 ? 1 : 0);
-    }
-    return 0;
-}
-
-// A checksum of the pixels between the picture and the name column, in the row's lower band,
-// where the low and the high stand.
-int rowTemperatures(HWND widget) {
-    HWND list = GetDlgItem(widget, IDC_CITY_LIST);
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    RECT client{};
-    GetClientRect(list, &client);
-    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
-    copyFromScreen(list, pixels);
-    for (int i = 0; i < count; ++i) {
-        RECT item{};
-        SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
-        const int middle = item.left + 65 + (item.right - item.left - 65) / 2;
-        unsigned long sum = 0;
-        for (int y = item.top + 25; y < item.top + 44 && y < pixels.height(); ++y) {
-            for (int x = item.left + 65; x < middle; ++x) {
-                sum = sum * 31 + pixels.at(x, y);
-            }
-        }
-        std::printf("row %d %lu\n", i, sum);
+                    inkCount(pixels, 10, y, 65, y + 45) > 100,
+                    inkCount(pixels, 75, y, 170, y + 45) > 0,
+                    inkCount(pixels, 215, y, 255, y + 45) > 0);
     }
     return 0;
 }
@@ -200,6 +216,7 @@ int runEntry(const std::string& action) {
         return 1;
     }
     std::printf("%s\n", hex(value).c_str());
+    // Started as the system starts it at log-on: by the command line alone.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -213,45 +230,87 @@ int runEntry(const std::string& action) {
     return 0;
 }
 
+// Commands about the dialog shown over the widget.
+int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv) {
+    const int id = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (command == "dialog") {
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), rect.left, rect.top,
+                    rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == "days") {
+        return days(dialog);
+    }
+    if (command == "choose" && argc > 3) {
+        HWND combo = GetDlgItem(dialog, id);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        return 0;
+    }
+    if (command == "click") {
+        SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == "controls") {
+        for (int combo : {IDC_UNIT, IDC_REFRESH_RATE, IDC_SHARE_DAYS}) {
+            std::printf("%d ", static_cast<int>(
+                                   SendMessageW(GetDlgItem(dialog, combo), CB_GETCURSEL, 0, 0)));
+        }
+        std::printf("%d\n", IsDlgButtonChecked(dialog, IDC_START_ON_BOOT) == BST_CHECKED);
+        return 0;
+    }
+    if (command == "text") {
+        std::printf("%s\n", hex(windowText(GetDlgItem(dialog, id))).c_str());
+        return 0;
+    }
+    if (command == "escape-dialog") {
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
+    return 1;
+}
+
 int exitWithYes(HWND widget) {
     PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
-    for (int i = 0; i < 100; ++i) {
-        Sleep(100);
-        HWND box = FindWindowW(L"#32770", L"Brisalune");
-        while (box != nullptr && box == widget) {
-            box = FindWindowExW(nullptr, box, L"#32770", L"Brisalune");
-        }
-        if (box != nullptr) {
-            HWND yes = GetDlgItem(box, IDYES);
-            if (yes != nullptr) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(yes));
-                return 0;
-            }
-        }
+    HWND box = nullptr;
+    if (!waitFor([&] { return (box = findDialog(L"Brisalune", widget)) != nullptr; }, 10)) {
+        std::printf("no question appeared\n");
+        return 1;
     }
-    std::printf("no question appeared\n");
-    return 1;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+    return 0;
+}
+
+int aboutAndBack(HWND widget, int openFor) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    HWND about = nullptr;
+    if (!waitFor([&] { return (about = findDialog(L"About")) != nullptr; })) {
+        std::printf("no About box\n");
+        return 1;
+    }
+    Sleep(static_cast<DWORD>(openFor));
+    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!waitFor([&] { return !IsWindow(about); })) {
+        std::printf("About stayed open\n");
+        return 1;
+    }
+    Sleep(300);
+    std::printf("%d\n", GetForegroundWindow() == widget ? 1 : 0);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::printf(
-            "usage: driver wait-widget SECONDS | rows | visible | exit | escape | hover ID\n");
-        return 1;
-    }
-    const std::string command = argv[1];
+    const std::string command = argc > 1 ? argv[1] : "";
+    const int number = argc > 2 ? std::atoi(argv[2]) : 0;
     if (command == "wait-widget") {
-        const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
-        for (int i = 0; i < seconds * 10; ++i) {
-            if (findWidget() != nullptr) {
-                return 0;
-            }
-            Sleep(100);
-        }
-        return 2;
+        return waitFor([] { return findWidget() != nullptr; }, number) ? 0 : 2;
     }
     if (command == "run-entry" && argc > 2) {
         return runEntry(argv[2]);
@@ -271,38 +330,26 @@ int main(int argc, char** argv) {
     if (command == "exit") {
         return exitWithYes(widget);
     }
-    if (command == "hover" && argc > 2) {
-        RECT control{};
-        if (!GetWindowRect(GetDlgItem(widget, std::atoi(argv[2])), &control)) {
-            return 1;
-        }
-        // Moved twice, so the control sees a move inside it and starts tracking the hover.
-        SetCursorPos(control.left + 2, control.top + 2);
-        Sleep(100);
-        SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
-        return 0;
+    if (command == "about") {
+        return aboutAndBack(widget, argc > 2 ? number : 300);
     }
     if (command == "escape") {
+        PostMessageW(GetDlgItem(widget, IDC_CITY_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+    if (command == "press") {
+        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(widget, number)));
+        return 0;
+    }
+    if (command == "command") {
+        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(number), 0);
+        return 0;
+    }
+    if (command == "open-row") {
         HWND list = GetDlgItem(widget, IDC_CITY_LIST);
-        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0);
-        return 0;
-    }
-    if (command == "press" && argc > 2) {
-        const int id = std::atoi(argv[2]);
-        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(widget, id)));
-        return 0;
-    }
-    if (command == "command" && argc > 2) {
-        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
-        return 0;
-    }
-    if (command == "open-row" && argc > 2) {
-        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
-        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number), 0);
         PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
-        PostMessageW(list, WM_KEYUP, VK_RETURN, 0);
         return 0;
     }
     if (command == "row-temperatures") {
@@ -313,45 +360,5 @@ int main(int argc, char** argv) {
         std::printf("no dialog\n");
         return 3;
     }
-    if (command == "dialog") {
-        RECT rect{};
-        GetWindowRect(dialog, &rect);
-        std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), rect.left, rect.top,
-                    rect.right, rect.bottom);
-        return 0;
-    }
-    if (command == "days") {
-        return days(dialog);
-    }
-    if (command == "choose" && argc > 3) {
-        const int id = std::atoi(argv[2]);
-        HWND combo = GetDlgItem(dialog, id);
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(combo));
-        return 0;
-    }
-    if (command == "click" && argc > 2) {
-        SendMessageW(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
-        return 0;
-    }
-    if (command == "controls") {
-        for (int id : {IDC_UNIT, IDC_REFRESH_RATE, IDC_SHARE_DAYS}) {
-            std::printf("%d ",
-                        static_cast<int>(SendMessageW(GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0)));
-        }
-        std::printf("%d\n", IsDlgButtonChecked(dialog, IDC_START_ON_BOOT) == BST_CHECKED ? 1 : 0);
-        return 0;
-    }
-    if (command == "text" && argc > 2) {
-        std::printf("%s\n", hex(windowText(GetDlgItem(dialog, std::atoi(argv[2])))).c_str());
-        return 0;
-    }
-    if (command == "escape-dialog") {
-        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0);
-        return 0;
-    }
-    std::printf("unknown command %s\n", command.c_str());
-    return 1;
+    return dialogCommand(dialog, command, argc, argv);
 }

@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "DialogFixture.h"
@@ -182,26 +181,19 @@ class WidgetSettingsTest : public SettingsTest {
         SettingsTest::TearDown();
     }
 
-    // Opens Settings as the widget's button does; `script` gets the dialog once it is up and
+    // Opens Settings as the widget's button does; `script` plays the user in the dialog and
     // must end it.
     void openSettings(std::function<void(CSettingsDlg&)> script) {
-        static std::function<void(CSettingsDlg&)>* current = nullptr;
-        current = &script;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-            HWND found = FindWindowW(L"#32770", L"Settings");
-            auto* dialog = static_cast<CSettingsDlg*>(win::Window::FromHandle(found));
-            if (dialog != nullptr && current != nullptr) {
-                KillTimer(nullptr, id);
-                auto* run = std::exchange(current, nullptr);
-                (*run)(*dialog);
-            }
-        });
-        HWND button = GetDlgItem(widget->hwnd(), IDC_SETTINGS);
+        int opened = 0;
+        win::ScriptedUser user;
+        user.shown = [&](win::Dialog& shown) {
+            ++opened;
+            script(dynamic_cast<CSettingsDlg&>(shown));
+        };
+        win::ScriptedUserScope scope(std::move(user));
         SendMessageW(widget->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SETTINGS, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
-        KillTimer(nullptr, timer);
-        EXPECT_EQ(current, nullptr) << "the dialog never opened";
-        current = nullptr;
+                     reinterpret_cast<LPARAM>(GetDlgItem(widget->hwnd(), IDC_SETTINGS)));
+        EXPECT_EQ(opened, 1);
         win::pumpWaitingMessages();
     }
 
