@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "DialogFixture.h"
-#include "base/WideText.h"
 #include "resource.h"
 #include "ui/CSettingsDlg.h"
 #include "ui/CWidgetDlg.h"
-#include "win/WinText.h"
 
 namespace brisalune {
 namespace {
@@ -131,35 +129,6 @@ TEST_F(SettingsTest, ChoicesWriteTheirTextsAndUntouchedValuesPassThrough) {
     EXPECT_EQ(dialog->settings().timeval, "6");
     // Nothing reaches the engine from the dialog itself.
     EXPECT_EQ(engine.copySettings(), (Settings{"0", "12", "2", "1"}));
-}
-
-TEST_F(SettingsTest, OkEndsWithOkAndEveryOtherWayOutWithCancel) {
-    start("");
-    struct Way {
-        const char* name;
-        void (*leave)(CSettingsDlg&);
-        INT_PTR result;
-    };
-    const Way ways[] = {
-        {"Ok", [](CSettingsDlg& d) { click(d, IDC_SETTINGS_OK); }, IDOK},
-        {"Cancel", [](CSettingsDlg& d) { click(d, IDC_SETTINGS_CANCEL); }, IDCANCEL},
-        {"close box", [](CSettingsDlg& d) { SendMessageW(d.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); },
-         IDCANCEL},
-        {"Escape",
-         [](CSettingsDlg& d) {
-             SetFocus(control(d, IDC_UNIT));
-             keybd_event(VK_ESCAPE, 0, 0, 0);
-             keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
-         },
-         IDCANCEL},
-    };
-    for (const Way& way : ways) {
-        auto dialog = open(engine);
-        SetForegroundWindow(dialog->hwnd());
-        way.leave(*dialog);
-        EXPECT_TRUE(test::pumpUntil([&] { return dialog->ended(); })) << way.name;
-        EXPECT_EQ(dialog->result(), way.result) << way.name;
-    }
 }
 
 // The Settings command of a real widget, with a script playing the user in the dialog.
