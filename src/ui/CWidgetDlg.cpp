@@ -5,7 +5,10 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/CLogDetailsDlg.h"
+#include "ui/CSettingsDlg.h"
 
 namespace brisalune {
 
@@ -597,14 +600,30 @@ void CWidgetDlg::openHelp() {
     RunChildDialog(help);
 }
 
+void CWidgetDlg::openSettings() {
+    CSettingsDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) == IDOK) {
+        // The engine stores and applies only what changed: the rows follow a new unit through
+        // its status message, a new rate re-arms the refresh timer.
+        engine_.applySettings(dialog.settings());
+    }
+}
+
+void CWidgetDlg::openDetails(int position) {
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    RunChildDialog(dialog);
+}
+
+void CWidgetDlg::openLogDetails() {
+    CLogDetailsDlg dialog(hwnd_, engine_.log());
+    RunChildDialog(dialog);
+}
+
 // These dialogs arrive with later work; until then the commands do nothing.
 void CWidgetDlg::openAddCity() {}
 void CWidgetDlg::openRemoveCity() {}
-void CWidgetDlg::openSettings() {}
-void CWidgetDlg::openDetails(int) {}
 void CWidgetDlg::openShare(int) {}
 void CWidgetDlg::openComment() {}
 void CWidgetDlg::openVersionCheck() {}
-void CWidgetDlg::openLogDetails() {}
 
 }  // namespace brisalune
