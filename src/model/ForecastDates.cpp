@@ -129,4 +129,12 @@ CurrentDays currentDays(const ForecastList& days, const CalendarDate& today) {
     return CurrentDays{0, !days.empty()};
 }
 
+ForecastList daysToShow(const ForecastList& days, const CalendarDate& today) {
+    const CurrentDays current = currentDays(days, today);
+    if (current.outdated) {
+        return ForecastList();
+    }
+    return ForecastList(days.begin() + static_cast<std::ptrdiff_t>(current.first), days.end());
+}
+
 }  // namespace brisalune

@@ -47,4 +47,7 @@ struct CurrentDays {
 };
 CurrentDays currentDays(const ForecastList& days, const CalendarDate& today);
 
+// The days to show on `today`: from the first current one on; none when every day is past.
+ForecastList daysToShow(const ForecastList& days, const CalendarDate& today);
+
 }  // namespace brisalune

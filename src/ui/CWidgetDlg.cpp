@@ -610,7 +610,7 @@ void CWidgetDlg::openSettings() {
 }
 
 void CWidgetDlg::openDetails(int position) {
-    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position, [this] { return today(); });
     RunChildDialog(dialog);
 }
 
