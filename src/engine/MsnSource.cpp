@@ -1,8 +1,7 @@
 #include "engine/MsnSource.h"
 
-#include <cstdlib>
-
 #include "base/XmlFile.h"
+#include "engine/HttpText.h"
 
 namespace brisalune {
 
@@ -43,15 +42,7 @@ ForecastList MsnSource::ParseForecast(const std::string& text) {
 }
 
 std::string MsnSource::RequestUrl(const std::string& param, const std::string& origin) {
-    std::string base = origin;
-    if (base.empty()) {
-        const char* configured = std::getenv("BRISALUNE_WEATHER_URL");
-        base = configured != nullptr && *configured != '\0' ? configured : kServiceOrigin;
-    }
-    while (!base.empty() && base.back() == '/') {
-        base.pop_back();
-    }
-    return base + kRequestPath + param;
+    return serviceOrigin(origin, "BRISALUNE_WEATHER_URL", kServiceOrigin) + kRequestPath + param;
 }
 
 }  // namespace brisalune

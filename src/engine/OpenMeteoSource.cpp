@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <nlohmann/json.hpp>
 
+#include "engine/HttpText.h"
 #include "engine/WeatherCodes.h"
 #include "model/ForecastDates.h"
 
@@ -188,15 +188,8 @@ SourceAnswer OpenMeteoSource::ParseForecast(const std::string& text) {
 }
 
 std::string OpenMeteoSource::RequestUrl(const Coordinates& at, const std::string& origin) {
-    std::string base = origin;
-    if (base.empty()) {
-        const char* configured = std::getenv("BRISALUNE_FORECAST_URL");
-        base = configured != nullptr && *configured != '\0' ? configured : kServiceOrigin;
-    }
-    while (!base.empty() && base.back() == '/') {
-        base.pop_back();
-    }
-    return base + "/v1/forecast?latitude=" + coordinateText(at.latitude) +
+    return serviceOrigin(origin, "BRISALUNE_FORECAST_URL", kServiceOrigin) +
+           "/v1/forecast?latitude=" + coordinateText(at.latitude) +
            "&longitude=" + coordinateText(at.longitude) + "&daily=" + kDailyFields +
            "&temperature_unit=fahrenheit&timezone=auto";
 }

@@ -1,7 +1,8 @@
 #include "model/ForecastDates.h"
 
 #include <cstdio>
-#include <ctime>
+
+#include "base/Texts.h"
 
 namespace brisalune {
 
@@ -109,13 +110,7 @@ std::string shortWeekdayName(const CalendarDate& date) {
 }
 
 CalendarDate localToday() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = localNow();
     return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

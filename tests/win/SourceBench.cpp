@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "FakeService.h"
 #include "TestSupport.h"
 #include "engine/ForecastSources.h"
@@ -26,49 +27,15 @@
 #include "engine/RefreshEngine.h"
 
 using namespace brisalune;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CountingNotifier;
+using bench::median;
+using bench::msSince;
 
 namespace {
 
 constexpr int kCities = 50;
 constexpr int kRounds = 5;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Counts final results and wakes the waiting bench when a refresh's last one has arrived.
-class CountingNotifier : public StatusNotifier {
-  public:
-    bool post(int64_t, std::unique_ptr<WeatherJob> record) override {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (record->status == STATUS_UPDATED || record->status == STATUS_FAILED) {
-            ++finals_;
-            failed_ += record->status == STATUS_FAILED;
-            done_.notify_all();
-        }
-        return true;
-    }
-    // Waits for `count` more final results; answers how many of them failed.
-    int waitFor(int count) {
-        std::unique_lock<std::mutex> hold(mutex_);
-        const int target = finals_ + count;
-        const int failedBefore = failed_;
-        done_.wait(hold, [&] { return finals_ >= target; });
-        return failed_ - failedBefore;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    int finals_ = 0;
-    int failed_ = 0;
-};
 
 struct Refresh {
     double ms = 0;
@@ -101,9 +68,11 @@ class Bench {
         serviceAsks_ = 0;
         forecastAsks_ = 0;
         Refresh result;
+        const int finalsBefore = notifier_.finals();
+        const int failedBefore = notifier_.waitFor(finalsBefore);
         const auto start = Clock::now();
         engine_.refreshAll(ORIGIN_USER);
-        result.failed = notifier_.waitFor(kCities);
+        result.failed = notifier_.waitFor(finalsBefore + kCities) - failedBefore;
         result.ms = msSince(start);
         result.serviceAsks = serviceAsks_;
         result.forecastAsks = forecastAsks_;
