@@ -14,6 +14,10 @@ char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+std::array<char, 3> countryKey(const std::string& code) {
+    return {code[0], code[1], code[2]};
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -65,7 +69,8 @@ void CityCoordinates::build() {
         for (const CatalogueCity& city : cities) {
             const std::optional<CityIdentity> identity = cityIdentityOf(city.param);
             if (identity && city.coordinates) {
-                index_->push_back({identity->geonameId, identity->country, *city.coordinates});
+                index_->push_back(
+                    {identity->geonameId, countryKey(identity->country), *city.coordinates});
             }
         }
     };
@@ -96,7 +101,7 @@ std::optional<Coordinates> CityCoordinates::find(std::string_view param) {
     const auto byId = [](const Entry& entry, uint32_t id) { return entry.geonameId < id; };
     for (auto it = std::lower_bound(index_->begin(), index_->end(), identity->geonameId, byId);
          it != index_->end() && it->geonameId == identity->geonameId; ++it) {
-        if (it->country == identity->country) {
+        if (it->country == countryKey(identity->country)) {
             return it->at;
         }
     }

@@ -3,6 +3,7 @@
 // before coordinates were used holds the same parameters, so its cities are found as well.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,9 +35,10 @@ class CityCoordinates {
     std::optional<Coordinates> find(std::string_view param);
 
   private:
+    // 24 bytes each, some 14,500 of them.
     struct Entry {
         uint32_t geonameId;
-        std::string country;
+        std::array<char, 3> country;
         Coordinates at;
     };
     void build();
