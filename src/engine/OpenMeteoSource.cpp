@@ -20,6 +20,7 @@ constexpr char kDailyFields[] =
     "weather_code,temperature_2m_max,temperature_2m_min,precipitation_probability_max";
 // Beyond any temperature on Earth, in degrees Fahrenheit; a value past it is not a forecast.
 constexpr double kTemperatureLimit = 300;
+constexpr char kFahrenheit[] = "\u00B0F";
 // What the service's own reason may take of a log line.
 constexpr size_t kReasonLimit = 120;
 
@@ -80,12 +81,11 @@ SourceAnswer readDays(const Json& answer) {
     }
     // The request asks for Fahrenheit, which is what the engine keeps; a service that says it
     // sends anything else is not believed to send Fahrenheit.
-    if (const auto units = answer.find("daily_units"); units != answer.end()) {
+    if (const auto units = answer.find("daily_units");
+        units != answer.end() && units->is_object()) {
         for (const char* name : {"temperature_2m_max", "temperature_2m_min"}) {
-            const auto unit = units->is_object() ? units->find(name) : units->end();
-            if (units->is_object() && unit != units->end() &&
-                !(unit->is_string() && unit->get<std::string>() == "\xC2\xB0"
-                                                                   "F")) {
+            const auto unit = units->find(name);
+            if (unit != units->end() && *unit != kFahrenheit) {
                 return refuse("its temperatures are not in degrees Fahrenheit");
             }
         }
