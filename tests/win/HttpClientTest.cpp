@@ -181,6 +181,7 @@ TEST_F(HttpClientTest, PostSendsTheFieldsInOrderEncodedAndWithTheTrailingZeroByt
     client.AddField("a=b", "");
     const std::string answer = client.Post(FakeService::baseUrl() + "/submit-brisalune.php");
     EXPECT_EQ(answer, "Thank you! Your comment has been received.\r\n");
+    EXPECT_EQ(client.status(), 200);
     EXPECT_EQ(
         FakeService::lastPostBody(),
         std::string("name=Ann+%26+Bob&comment=50%25+%3D+half%3B+tr%C3%A8s+bien&a%3Db=&") + '\0');
@@ -219,15 +220,18 @@ TEST_F(HttpClientTest, PostDoesNotFollowARedirectAndReturnsErrorBodies) {
     client.AddField("comment", "hello");
     const std::string answer = client.Post(FakeService::baseUrl() + "/submit-brisalune.php");
     EXPECT_EQ(answer.rfind("Redirect answer of /submit-brisalune.php", 0), 0u) << answer;
+    EXPECT_EQ(client.status(), 302);
     EXPECT_EQ(FakeService::countForPath("/r/submit-brisalune.php"), 0);
 
     FakeService::modeForPath("/submit-brisalune.php", "status:503");
     const std::string error = client.Post(FakeService::baseUrl() + "/submit-brisalune.php");
     EXPECT_NE(error.find("503"), std::string::npos) << error;
+    EXPECT_EQ(client.status(), 503);
 
     const std::string closed =
         "http://127.0.0.1:" + std::to_string(FakeService::closedPort()) + "/submit-brisalune.php";
     EXPECT_EQ(client.Post(closed), "");
+    EXPECT_EQ(client.status(), 0) << "no answer, no status";
     EXPECT_EQ(log.snapshot(), "");
 }
 
