@@ -5,7 +5,10 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CAdviceDlg.h"
+#include "ui/CCheckVerDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/MakerSite.h"
 
 namespace brisalune {
 
@@ -521,14 +524,24 @@ void CWidgetDlg::openHelp() {
     RunChildDialog(std::make_unique<CInfoDlg>(hwnd_, "Help", helpText()));
 }
 
+void CWidgetDlg::openComment() {
+    RunChildDialog(
+        std::make_unique<CAdviceDlg>(hwnd_, engine_.log(), makerSiteUrl(kCommentScriptPath)));
+}
+
+void CWidgetDlg::openVersionCheck() {
+    ProgramVersion running;
+    parseVersion(versionText(false), running);
+    RunChildDialog(std::make_unique<CCheckVerDlg>(hwnd_, engine_.log(),
+                                                  makerSiteUrl(kVersionDocumentPath), running));
+}
+
 // These dialogs arrive with later work; until then the commands do nothing.
 void CWidgetDlg::openAddCity() {}
 void CWidgetDlg::openRemoveCity() {}
 void CWidgetDlg::openSettings() {}
 void CWidgetDlg::openDetails(int) {}
 void CWidgetDlg::openShare(int) {}
-void CWidgetDlg::openComment() {}
-void CWidgetDlg::openVersionCheck() {}
 void CWidgetDlg::openLogDetails() {}
 
 }  // namespace brisalune
