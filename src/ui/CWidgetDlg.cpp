@@ -8,6 +8,7 @@
 #include "ui/CAdviceDlg.h"
 #include "ui/CCheckVerDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/CShareDlg.h"
 #include "ui/MakerSite.h"
 
 namespace brisalune {
@@ -524,6 +525,11 @@ void CWidgetDlg::openHelp() {
     RunChildDialog(std::make_unique<CInfoDlg>(hwnd_, "Help", helpText()));
 }
 
+void CWidgetDlg::openShare(int position) {
+    RunChildDialog(
+        std::make_unique<CShareDlg>(hwnd_, engine_, position, makerSiteUrl(kProductPagePath)));
+}
+
 void CWidgetDlg::openComment() {
     RunChildDialog(
         std::make_unique<CAdviceDlg>(hwnd_, engine_.log(), makerSiteUrl(kCommentScriptPath)));
@@ -541,7 +547,6 @@ void CWidgetDlg::openAddCity() {}
 void CWidgetDlg::openRemoveCity() {}
 void CWidgetDlg::openSettings() {}
 void CWidgetDlg::openDetails(int) {}
-void CWidgetDlg::openShare(int) {}
 void CWidgetDlg::openLogDetails() {}
 
 }  // namespace brisalune

@@ -6,8 +6,20 @@
 //   driver exit                        chooses Exit and answers Yes
 //   driver escape                      presses Escape in the widget
 //   driver hover ID                    rests the pointer on the widget's control ID
+//   driver command ID                  posts the widget a WM_COMMAND ID (a tray command)
+//   driver more-menu INDEX             opens the More menu and chooses its item INDEX
+//   driver wait-dialog CAPTION SECONDS waits until a dialog with that caption is shown
+//   driver text CAPTION ID             prints the text of that dialog's control ID (UTF-8)
+//   driver set-text CAPTION ID TEXT    sets the text of that dialog's control ID
+//   driver click CAPTION ID            presses that dialog's button ID
+//   driver close CAPTION               closes that dialog as Escape would
+//   driver screenshot FILE             writes the screen as Wine draws it to FILE (PPM)
 // Exit code 0 on success, 1 on failure, 2 when the widget is not found.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +107,80 @@ int exitWithYes(HWND widget) {
     return 1;
 }
 
+// A shown dialog other than the widget with this caption.
+HWND findDialog(const std::wstring& caption, HWND widget) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", caption.c_str())) != nullptr) {
+        if (window != widget && IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// The arguments as the shell gave them, so texts outside the code page arrive whole.
+std::wstring wideArgument(int index) {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
+    LocalFree(arguments);
+    return argument;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// The screen as Wine holds it. Under Xvfb the X server's own copy may lack windows that Wine
+// has drawn (dialogs opened from a modal loop stay black there), so pictures are taken here.
+int screenshot(const std::wstring& path) {
+    HDC screen = GetDC(nullptr);
+    const int width = GetDeviceCaps(screen, HORZRES);
+    const int height = GetDeviceCaps(screen, VERTRES);
+    ReleaseDC(nullptr, screen);
+    const brisalune::test::Canvas pixels(width, height, RGB(0, 0, 0));
+    screen = GetDC(nullptr);
+    BitBlt(pixels.dc(), 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    FILE* out = _wfopen(path.c_str(), L"wb");
+    if (out == nullptr) {
+        return 1;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF colour = pixels.at(x, y);
+            const unsigned char rgb[3] = {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+            std::fwrite(rgb, 1, 3, out);
+        }
+    }
+    std::fclose(out);
+    return 0;
+}
+
+int chooseFromMoreMenu(HWND widget, int index) {
+    PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_MORE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(widget, IDC_MORE)));
+    for (int i = 0; i < 50; ++i) {
+        Sleep(100);
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu != nullptr && IsWindowVisible(menu)) {
+            // The menu's loop reads the keys of its thread's queue.
+            for (int down = 0; down <= index; ++down) {
+                PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+            }
+            PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+            return 0;
+        }
+    }
+    std::printf("no menu appeared\n");
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +224,53 @@ int main(int argc, char** argv) {
         SetCursorPos(control.left + 2, control.top + 2);
         Sleep(100);
         SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
+        return 0;
+    }
+    if (command == "screenshot" && argc > 2) {
+        return screenshot(wideArgument(2));
+    }
+    if (command == "command" && argc > 2) {
+        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+        return 0;
+    }
+    if (command == "more-menu" && argc > 2) {
+        return chooseFromMoreMenu(widget, std::atoi(argv[2]));
+    }
+    if (command == "wait-dialog" && argc > 3) {
+        const std::wstring caption = wideArgument(2);
+        for (int i = 0; i < std::atoi(argv[3]) * 10; ++i) {
+            if (findDialog(caption, widget) != nullptr) {
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 1;
+    }
+    if (command == "close" && argc > 2) {
+        HWND dialog = findDialog(wideArgument(2), widget);
+        return dialog != nullptr && PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
+    if ((command == "text" || command == "set-text" || command == "click") && argc > 3) {
+        HWND dialog = findDialog(wideArgument(2), widget);
+        HWND control = dialog != nullptr ? GetDlgItem(dialog, std::atoi(argv[3])) : nullptr;
+        if (control == nullptr) {
+            std::printf("no such dialog or control\n");
+            return 1;
+        }
+        if (command == "text") {
+            // Sent, not GetWindowText: across processes that answers only a window's caption,
+            // which an edit box does not keep.
+            wchar_t text[4096] = {};
+            SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+            // Line breaks as the control holds them.
+            _setmode(_fileno(stdout), _O_BINARY);
+            std::printf("%s", utf8(text).c_str());
+        } else if (command == "set-text") {
+            SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideArgument(4).c_str()));
+        } else {
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(std::atoi(argv[3]), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(control));
+        }
         return 0;
     }
     if (command == "escape") {

@@ -6,6 +6,7 @@ Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine pref
     e2e_test.py --exe Brisalune.exe --driver driver.exe --work DIR
 """
 import argparse
+import json
 import os
 import re
 import shutil
@@ -13,6 +14,7 @@ import subprocess
 import sys
 import time
 import unittest
+import urllib.parse
 import urllib.request
 import xml.etree.ElementTree as ET
 
@@ -31,6 +33,10 @@ CITIES = [
 def xml_attr(text):
     return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
             .replace('"', "&quot;"))
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wait_for(condition, seconds, step=0.2):
@@ -108,6 +114,32 @@ class Program:
         except (ET.ParseError, OSError):
             return None
         return [[day.attrib for day in city.findall("forecast")] for city in root.findall("city")]
+
+    def catch_mail(self, test, output):
+        """Registers the mail catcher as the mailto handler for this test; it writes every link
+        the shell hands it into `output`."""
+        key = "HKCR\\mailto\\shell\\open\\command"
+        query = subprocess.run([WINE, "reg", "query", key, "/ve"], env=self.env,
+                               capture_output=True, text=True)
+        found = re.search(r"REG_SZ\s+(.*\S)", query.stdout)
+        before = found.group(1) if found and "mail_catcher" not in found.group(1) else \
+            '"C:\\windows\\system32\\winebrowser.exe" "%1"'
+        handler = '"%s" "%%1"' % windows_path(ARGS.mail_catcher)
+        subprocess.run([WINE, "reg", "add", key, "/ve", "/d", handler, "/f"], env=self.env,
+                       capture_output=True, check=True)
+        test.addCleanup(subprocess.run, [WINE, "reg", "add", key, "/ve", "/d", before, "/f"],
+                        env=self.env, capture_output=True)
+        self.env["MAIL_CATCHER_FILE"] = windows_path(output)
+
+    def screenshot(self, name):
+        """The screen as Wine draws it, saved as a PNG in the work directory."""
+        shot = os.path.join(ARGS.work, name)
+        raw = shot + ".ppm"
+        if self.driver("screenshot", windows_path(raw))[0] != 0:
+            raise RuntimeError("no screenshot")
+        subprocess.run(["convert", raw, shot], check=True)
+        os.remove(raw)
+        return shot
 
     def stop(self):
         for process in self.processes:
@@ -195,12 +227,91 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(self.service.weather_requests(), 0)
         self.assertEqual(program.city_days(), [[], [], []])
 
+    def test_share_from_the_more_menu_hands_the_forecast_to_the_mail_program(self):
+        settings = ("<Settings>\n    <unit val=\"0\" />\n    <timeval timeval=\"1\" />\n"
+                    "    <days days=\"3\" />\n    <startonboot startonboot=\"0\" />\n</Settings>\n")
+        program = self.program(cities=CITIES[1:2], settings=settings)
+        mail = os.path.join(self.work, "mail.txt")
+        program.catch_mail(self, mail)
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        days = wait_for(lambda: (lambda d: d if d and len(d[0]) == 5 else None)(
+            program.city_days()), 90)
+        self.assertTrue(days, "no forecast arrived")
+
+        # With one city, Share opens the mail at once: no dialog in between.
+        self.assertEqual(program.driver("more-menu", "0")[0], 0)
+        self.assertTrue(wait_for(lambda: os.path.exists(mail), 30), "no link reached the shell")
+        self.assertNotEqual(program.driver("wait-dialog", "Share Forecast", "1")[0], 0)
+        with open(mail, encoding="utf-8") as handed:
+            link = re.search(r'"(mailto:[^"]*)"', handed.read()).group(1)
+        self.assertLessEqual(len(link), 2048)
+        query = link[len("mailto:?"):]
+        self.assertRegex(query, r"^subject=[A-Za-z0-9%._~-]*&body=[A-Za-z0-9%._~-]*$")
+        fields = dict(part.split("=", 1) for part in query.split("&"))
+        text = " ".join("%s, %s, %s\u00b0F - %s\u00b0F;" % (
+            d["day"], d["skytextday"], d["low"], d["high"]) for d in days[0][:3])
+        self.assertEqual(urllib.parse.unquote(fields["subject"]), "Z\u00fcrich  Forecast")
+        self.assertEqual(urllib.parse.unquote(fields["body"]),
+                         "Z\u00fcrich Forecast: %s by Brisalune, see more at %s/pr/brisalune"
+                         % (text, self.service.url))
+
+    def test_check_latest_version_shows_the_news_of_a_newer_version(self):
+        program = self.program(cities=CITIES[:1])
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        self.assertEqual(program.driver("command", "32788")[0], 0)
+        self.assertEqual(program.driver("wait-dialog", "Check latest version", "30")[0], 0)
+        time.sleep(0.5)
+        code, text = program.driver("text", "Check latest version", "1008")
+        self.assertEqual(code, 0)
+        self.assertEqual(text, "2.0 is available\n Sharper condition pictures, quicker "
+                               "refreshes and more cities.")
+        program.screenshot("version-result.png")
+        self.assertEqual(program.driver("close", "Check latest version")[0], 0)
+        self.assertTrue(wait_for(
+            lambda: program.driver("wait-dialog", "Check latest version", "0")[0] != 0, 10))
+
+        # The version running is the latest once the site offers it.
+        self.service.get("/_control/version?value=1.0&news=Same")
+        program.driver("command", "32788")
+        self.assertEqual(program.driver("wait-dialog", "Check latest version", "30")[0], 0)
+        code, text = program.driver("text", "Check latest version", "65535")
+        self.assertEqual(text, "No new version available, current version is lastest version.")
+        program.driver("close", "Check latest version")
+
+    def test_a_comment_waits_for_the_site_and_arrives_as_utf8(self):
+        program = self.program(cities=CITIES[:1])
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        self.service.get("/_control/mode?path=/submit-brisalune.php&mode=stall:4")
+        program.driver("command", "32790")
+        self.assertEqual(program.driver("wait-dialog", "Leave a comment", "30")[0], 0)
+        comment = "Gr\u00fc\u00dfe & merci, \u6771\u4eac"
+        self.assertEqual(program.driver("set-text", "Leave a comment", "1002", comment)[0], 0)
+        self.assertEqual(program.driver("click", "Leave a comment", "1004")[0], 0)
+        time.sleep(1.3)
+        code, text = program.driver("text", "Leave a comment", "1001")
+        self.assertTrue(text.startswith("\n Submit your comment, please wait ."), repr(text))
+        program.screenshot("comment-waiting.png")
+
+        self.assertEqual(program.driver("wait-dialog", "Success", "15")[0], 0)
+        posts = json.loads(self.service.get("/_control/posts"))
+        self.assertEqual(len(posts), 1)
+        body = bytes.fromhex(posts[0]["body_hex"]).rstrip(b"\0").decode("ascii")
+        fields = [pair.split("=", 1) for pair in body.split("&") if pair]
+        self.assertEqual([name for name, _ in fields], ["name", "comment", "agent"])
+        self.assertEqual(urllib.parse.unquote_plus(fields[1][1], encoding="utf-8"), comment)
+        self.assertTrue(urllib.parse.unquote_plus(fields[2][1]).startswith("brisalune 1.0 / windows"))
+        program.driver("close", "Success")
+
 
 def main():
     global ARGS
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
+    parser.add_argument("--mail-catcher", required=True)
     parser.add_argument("--work", required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.work, exist_ok=True)
