@@ -87,43 +87,39 @@ const std::string kTwoCities = city("Calgary", "wc:1", 5) + city(
                                                                 "wc:2", 3);
 const std::string kGeneral = "mailto:?subject=Brisalune%20-%20Forecast%20of%20international%20";
 
-TEST_F(ShareDlgTest, OneCitySharesAtOnceWithoutShowingTheDialog) {
-    start(city("Calgary", "wc:1", 5), "3");
-    TestShare& share = open(-1);
-    EXPECT_TRUE(share.ended());
-    EXPECT_EQ(share.result(), IDOK);
-    EXPECT_FALSE(IsWindowVisible(share.hwnd()));
-    ASSERT_EQ(share.links.size(), 1u);
-    const std::string& link = share.links[0];
-    EXPECT_EQ(link.rfind("mailto:?subject=Calgary%20%20Forecast&body=Calgary%20Forecast%3A%20D0%2C"
-                         "%20Cloudy%2C%2030%C2%B0F%20-%2050%C2%B0F%3B%20",
-                         0),
-              0u)
-        << link;
-    EXPECT_NE(link.find("D2%2C"), std::string::npos) << "the third day";
-    EXPECT_EQ(link.find("D3%2C"), std::string::npos) << "no fourth day with days 3";
-}
-
-TEST_F(ShareDlgTest, GivenPositionsAndNothingToShare) {
+// A given position, or a single city, is shared at once and the dialog is never seen.
+TEST_F(ShareDlgTest, DirectSharesTakeTheEnginesDaysAndFallBackToTheGeneralText) {
     struct Case {
         std::string cities;
         std::string days;
         int position;
-        std::string start;  // of the link
+        std::string subject;  // start of the link
+        int daysShared;
     } const cases[] = {
-        {kTwoCities, "5", 1, "mailto:?subject=Z%C3%BCrich%20%20Forecast"},
-        {kTwoCities, "5", 0, "mailto:?subject=Calgary%20%20Forecast"},
-        {kTwoCities, "0", 0, kGeneral},
-        {city("Calgary", "wc:1", 0), "5", -1, kGeneral},
-        {"", "5", -1, kGeneral},
-        {kTwoCities, "5", 7, kGeneral},
+        {city("Calgary", "wc:1", 5), "3", -1, "mailto:?subject=Calgary%20%20Forecast", 3},
+        {kTwoCities, "5", 1, "mailto:?subject=Z%C3%BCrich%20%20Forecast", 3},
+        {kTwoCities, "1", 0, "mailto:?subject=Calgary%20%20Forecast", 1},
+        {kTwoCities, "0", 0, kGeneral, 0},
+        {city("Calgary", "wc:1", 0), "5", -1, kGeneral, 0},
+        {"", "5", -1, kGeneral, 0},
+        {kTwoCities, "5", 7, kGeneral, 0},
     };
     for (const Case& c : cases) {
         start(c.cities, c.days);
         TestShare& share = open(c.position);
-        EXPECT_TRUE(share.ended()) << c.position;
+        SCOPED_TRACE(c.subject + " " + c.days);
+        EXPECT_TRUE(share.ended());
+        EXPECT_EQ(share.result(), IDOK);
+        EXPECT_FALSE(IsWindowVisible(share.hwnd()));
         ASSERT_EQ(share.links.size(), 1u);
-        EXPECT_EQ(share.links[0].rfind(c.start, 0), 0u) << share.links[0];
+        const std::string& link = share.links[0];
+        EXPECT_EQ(link.rfind(c.subject, 0), 0u) << link;
+        int days = 0;
+        while (link.find("%20D" + std::to_string(days) +
+                         "%2C%20Cloudy%2C%2030%C2%B0F%20-%2050%C2%B0F") != std::string::npos) {
+            ++days;
+        }
+        EXPECT_EQ(days, c.daysShared) << link;
     }
 }
 
