@@ -137,10 +137,13 @@ class SiteDialogsTest : public ::testing::Test {
         return open(advices, url);
     }
     TestCheck& openCheck() { return open(checks, makerSiteUrl(kVersionDocumentPath)); }
+    // Cancels the dialog and destroys it while its thread may still run.
     void cancel(win::Dialog& dialog) {
         SendMessageW(dialog.hwnd(), WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(dialog.result(), IDCANCEL);
         host.open.erase(std::find(host.open.begin(), host.open.end(), &dialog));
+        std::erase_if(advices, [&](const auto& open) { return open.get() == &dialog; });
+        std::erase_if(checks, [&](const auto& open) { return open.get() == &dialog; });
     }
     void send(TestAdvice& dialog, const std::wstring& comment) {
         SetDlgItemTextW(dialog.hwnd(), IDC_ADVICE_COMMENT, comment.c_str());
