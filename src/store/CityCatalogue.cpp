@@ -1,9 +1,7 @@
 #include "store/CityCatalogue.h"
 
-#include <tinyxml.h>
-
-#include "base/XmlResource.h"
 #include "base/XmlFile.h"
+#include "base/XmlResource.h"
 
 namespace brisalune {
 
@@ -11,19 +9,19 @@ namespace {
 
 // Attributes are taken by position, whatever they are called; an element with fewer than
 // `count` of them is not used.
-bool attributeValues(const TiXmlElement& element, size_t count, std::string* values) {
-    const TiXmlAttribute* attribute = element.FirstAttribute();
+bool attributeValues(const pugi::xml_node& element, size_t count, std::string* values) {
+    pugi::xml_attribute attribute = element.first_attribute();
     for (size_t i = 0; i < count; ++i) {
-        if (attribute == nullptr) {
+        if (!attribute) {
             return false;
         }
-        values[i] = attribute->ValueStr();
-        attribute = attribute->Next();
+        values[i] = attribute.value();
+        attribute = attribute.next_attribute();
     }
     return true;
 }
 
-std::optional<CatalogueCity> cityOf(const TiXmlElement& element) {
+std::optional<CatalogueCity> cityOf(const pugi::xml_node& element) {
     std::string values[2];
     if (!attributeValues(element, 2, values)) {
         return std::nullopt;
@@ -32,38 +30,34 @@ std::optional<CatalogueCity> cityOf(const TiXmlElement& element) {
 }
 
 // The document's root element, or none when it is missing or does not parse.
-const TiXmlElement* parseRoot(const std::optional<std::string>& bytes, TiXmlDocument& document) {
+pugi::xml_node parseRoot(const std::optional<std::string>& bytes, pugi::xml_document& document) {
     if (!bytes || !parseXmlText(*bytes, document)) {
-        return nullptr;
+        return pugi::xml_node();
     }
-    return document.RootElement();
+    return document.document_element();
 }
 
-CatalogueRegion regionOf(const TiXmlElement& element, std::string name) {
+CatalogueRegion regionOf(const pugi::xml_node& element, std::string name) {
     CatalogueRegion region{std::move(name), {}};
-    for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement()) {
-        if (child->ValueStr() != "city") {
-            continue;
-        }
-        if (std::optional<CatalogueCity> city = cityOf(*child)) {
+    for (const pugi::xml_node& child : element.children("city")) {
+        if (std::optional<CatalogueCity> city = cityOf(child)) {
             region.cities.push_back(std::move(*city));
         }
     }
     return region;
 }
 
-CatalogueProvince provinceOf(const TiXmlElement& element, std::string name) {
+CatalogueProvince provinceOf(const pugi::xml_node& element, std::string name) {
     CatalogueProvince province{std::move(name), {}, {}};
-    for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement()) {
-        if (child->ValueStr() == "subprov") {
+    for (const pugi::xml_node& child : element.children()) {
+        const std::string_view kind = child.name();
+        if (kind == "subprov") {
             std::string regionName;
-            if (attributeValues(*child, 1, &regionName)) {
-                province.regions.push_back(regionOf(*child, std::move(regionName)));
+            if (attributeValues(child, 1, &regionName)) {
+                province.regions.push_back(regionOf(child, std::move(regionName)));
             }
-        } else if (child->ValueStr() == "city") {
-            if (std::optional<CatalogueCity> city = cityOf(*child)) {
+        } else if (kind == "city") {
+            if (std::optional<CatalogueCity> city = cityOf(child)) {
                 province.cities.push_back(std::move(*city));
             }
         }
@@ -86,18 +80,11 @@ std::vector<CatalogueCountry>& CityCatalogue::LoadCountryList() {
         return *countries_;
     }
     countries_.emplace();
-    TiXmlDocument document;
-    const TiXmlElement* root = parseRoot(loader_("IDR_countrylist"), document);
-    if (root == nullptr) {
-        return *countries_;
-    }
-    for (const TiXmlElement* element = root->FirstChildElement(); element != nullptr;
-         element = element->NextSiblingElement()) {
-        if (element->ValueStr() != "country") {
-            continue;
-        }
+    pugi::xml_document document;
+    const pugi::xml_node root = parseRoot(loader_("IDR_countrylist"), document);
+    for (const pugi::xml_node& element : root.children("country")) {
         std::string values[2];
-        if (attributeValues(*element, 2, values)) {
+        if (attributeValues(element, 2, values)) {
             countries_->push_back({std::move(values[0]), std::move(values[1]), std::nullopt});
         }
     }
@@ -110,19 +97,12 @@ void CityCatalogue::LoadProvinces(CatalogueCountry& country) const {
     }
     // Present from here on, so a country whose document fails counts as loaded and empty.
     country.provinces.emplace();
-    TiXmlDocument document;
-    const TiXmlElement* root = parseRoot(loader_("IDR_" + country.code), document);
-    if (root == nullptr) {
-        return;
-    }
-    for (const TiXmlElement* element = root->FirstChildElement(); element != nullptr;
-         element = element->NextSiblingElement()) {
-        if (element->ValueStr() != "prov") {
-            continue;
-        }
+    pugi::xml_document document;
+    const pugi::xml_node root = parseRoot(loader_("IDR_" + country.code), document);
+    for (const pugi::xml_node& element : root.children("prov")) {
         std::string name;
-        if (attributeValues(*element, 1, &name)) {
-            country.provinces->push_back(provinceOf(*element, std::move(name)));
+        if (attributeValues(element, 1, &name)) {
+            country.provinces->push_back(provinceOf(element, std::move(name)));
         }
     }
 }

@@ -1,8 +1,7 @@
 #include "ui/VersionDocument.h"
 
-#include <tinyxml.h>
-
 #include <cctype>
+#include <string_view>
 
 #include "base/XmlFile.h"
 
@@ -10,10 +9,10 @@ namespace brisalune {
 
 namespace {
 
-std::string elementText(const TiXmlElement& element) {
-    const TiXmlNode* first = element.FirstChild();
-    const TiXmlText* text = first != nullptr ? first->ToText() : nullptr;
-    return text != nullptr ? text->ValueStr() : std::string();
+std::string elementText(const pugi::xml_node& element) {
+    const pugi::xml_node first = element.first_child();
+    const bool text = first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata;
+    return text ? first.value() : std::string();
 }
 
 // Digits at `at`, saturating rather than wrapping; false when there are none.
@@ -32,17 +31,19 @@ bool readNumber(const std::string& text, size_t& at, unsigned& number) {
 
 VersionOffer readVersionDocument(const std::string& text) {
     VersionOffer offer;
-    TiXmlDocument document;
-    if (!parseXmlText(text, document) || document.RootElement() == nullptr) {
+    pugi::xml_document document;
+    if (!parseXmlText(text, document)) {
         return offer;
     }
-    for (const TiXmlElement* element = document.RootElement()->FirstChildElement();
-         element != nullptr; element = element->NextSiblingElement()) {
-        if (element->ValueStr() == "value") {
+    for (const pugi::xml_node& element : document.document_element().children()) {
+        if (element.type() != pugi::node_element) {
+            continue;
+        }
+        if (std::string_view(element.name()) == "value") {
             offer.hasValue = true;
-            offer.value = elementText(*element);
-        } else if (element->ValueStr() == "news") {
-            offer.news = elementText(*element);
+            offer.value = elementText(element);
+        } else if (std::string_view(element.name()) == "news") {
+            offer.news = elementText(element);
         }
     }
     return offer;

@@ -113,12 +113,17 @@ std::vector<std::wstring> changes(HWND control, size_t count) {
     return seen;
 }
 
+// Every request to the path answers as `mode` says ("" for normally).
+void misbehave(const std::string& path, const std::string& mode) {
+    FakeService::control("mode", {{"path", path}, {"mode", mode}});
+}
+
 class SiteDialogsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(FakeService::baseUrl().empty())
             << "run through tools/with-fake-service.sh, which starts the stand-in";
-        FakeService::reset();
+        FakeService::control("reset");
         win::setMainWindow(&host);
     }
     void TearDown() override {
@@ -215,7 +220,7 @@ TEST_F(SiteDialogsTest, OnlyASuccessfulStatusWithAnAnswerCountsAsArrived) {
     };
     for (const Case& c : cases) {
         const bool refused = std::string(c.mode) == "closed";
-        FakeService::modeForPath(kCommentScriptPath, refused ? "" : c.mode);
+        misbehave(kCommentScriptPath, refused ? "" : c.mode);
         TestAdvice& dialog = refused ? openAdvice(closed) : openAdvice();
         send(dialog, L"hello");
         ASSERT_TRUE(ends(dialog)) << c.mode;
@@ -225,7 +230,7 @@ TEST_F(SiteDialogsTest, OnlyASuccessfulStatusWithAnAnswerCountsAsArrived) {
 }
 
 TEST_F(SiteDialogsTest, SendingLocksAndAnimatesAndACancelledResultIsShownNowhere) {
-    FakeService::modeForPath(kCommentScriptPath, "stall:2.5/status:500");
+    misbehave(kCommentScriptPath, "stall:2.5/status:500");
     TestAdvice& first = openAdvice();
     HWND message = GetDlgItem(first.hwnd(), IDC_ADVICE_MESSAGE);
     EXPECT_NE(text(message).find(L"Thanks for using Brisalune."), std::wstring::npos);
@@ -239,8 +244,8 @@ TEST_F(SiteDialogsTest, SendingLocksAndAnimatesAndACancelledResultIsShownNowhere
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], wait + L" . .");
     EXPECT_EQ(lines[2], wait + L" . . .");
-    ASSERT_EQ(FakeService::countForPath(kCommentScriptPath), 1);
-    FakeService::modeForPath(kCommentScriptPath, "stall:4");
+    ASSERT_EQ(FakeService::count("path", kCommentScriptPath), 1);
+    misbehave(kCommentScriptPath, "stall:4");
     cancel(first);
     TestAdvice& second = openAdvice();
     send(second, L"second");
@@ -264,10 +269,10 @@ TEST_F(SiteDialogsTest, OnlyANewerVersionIsAnnouncedWithItsNews) {
         {"mode:status:500", kNoNewVersion},
     };
     for (const Case& c : cases) {
-        FakeService::reset();
+        FakeService::control("reset");
         const std::string control = c.control;
         if (control.rfind("mode:", 0) == 0) {
-            FakeService::modeForPath(kVersionDocumentPath, control.substr(5));
+            misbehave(kVersionDocumentPath, control.substr(5));
         } else {
             FakeService::get("/_control/version?" + control);
         }
@@ -281,16 +286,16 @@ TEST_F(SiteDialogsTest, OnlyANewerVersionIsAnnouncedWithItsNews) {
 
 TEST_F(SiteDialogsTest, AStalledCheckKeepsTheLineMovingAndItsResultIsShownNowhereAfterCancel) {
     FakeService::get("/_control/version?value=0.5");
-    FakeService::modeForPath(kVersionDocumentPath, "stall:2.5");
+    misbehave(kVersionDocumentPath, "stall:2.5");
     const auto opened = Clock::now();
     TestCheck& first = openCheck();
     EXPECT_LT(Clock::now() - opened, 1s) << "the download held up the user interface";
     const std::wstring wait = L"Check latest version, please wait";
     EXPECT_EQ(changes(GetDlgItem(first.hwnd(), IDC_CHECK_VERSION_TEXT), 3),
               (std::vector<std::wstring>{wait, wait + L" .  . ", wait + L" .  .  . "}));
-    ASSERT_EQ(FakeService::countForPath(kVersionDocumentPath), 1);
+    ASSERT_EQ(FakeService::count("path", kVersionDocumentPath), 1);
     FakeService::get("/_control/version?value=3.0&news=Three");
-    FakeService::modeForPath(kVersionDocumentPath, "stall:4");
+    misbehave(kVersionDocumentPath, "stall:4");
     cancel(first);
     TestCheck& second = openCheck();
     expectStaleResultIgnored(second, WM_VERSION_RESULT);
