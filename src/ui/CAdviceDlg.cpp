@@ -128,8 +128,4 @@ void CAdviceDlg::finish(bool success) {
     }
 }
 
-int CAdviceDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(parentWindow(), text.c_str(), caption.c_str(), buttons);
-}
-
 }  // namespace brisalune

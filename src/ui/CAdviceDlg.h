@@ -32,9 +32,6 @@ class CAdviceDlg : public win::Dialog {
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seam for tests: the message box that tells the outcome.
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
-
   private:
     void send();
     void tick();

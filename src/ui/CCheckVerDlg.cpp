@@ -116,10 +116,6 @@ void CCheckVerDlg::finish(bool newer) {
     }
 }
 
-int CCheckVerDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(parentWindow(), text.c_str(), caption.c_str(), buttons);
-}
-
 void CCheckVerDlg::showNews(const std::string& caption, const std::string& body) {
     CInfoDlg news(parentWindow(), caption, body);
     news.DoModal();

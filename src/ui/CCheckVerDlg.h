@@ -31,8 +31,7 @@ class CCheckVerDlg : public win::Dialog {
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the message box and the news of a newer version.
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
+    // Seam for tests: the news of a newer version, in an info dialog.
     virtual void showNews(const std::string& caption, const std::string& body);
 
   private:

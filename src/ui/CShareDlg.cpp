@@ -15,10 +15,10 @@ CShareDlg::CShareDlg(HWND parent, RefreshEngine& engine, int position, std::stri
     : Dialog(IDD_SHARE, parent),
       engine_(engine),
       position_(position),
-      productPage_(std::move(productPage)) {}
+      productPage_(std::move(productPage)),
+      list_(addControl<ShareNameList>(IDC_SHARE_LIST)) {}
 
 bool CShareDlg::OnInitDialog() {
-    attach(list_, IDC_SHARE_LIST);
     const int count = engine_.cityCount();
     if (count > 1 && position_ == -1) {
         for (int i = 0; i < count; ++i) {
@@ -97,11 +97,6 @@ bool CShareDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
 void CShareDlg::handOver(const std::wstring& link) {
     // The mail program reports its own troubles; nothing here waits for it.
     ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
-}
-
-UINT CShareDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
 }
 
 }  // namespace brisalune

@@ -25,9 +25,8 @@ class CShareDlg : public win::Dialog {
     void OnOK() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the hand-over to the mail program and the pop-up menu.
+    // Seam for tests: the hand-over to the mail program.
     virtual void handOver(const std::wstring& link);
-    virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
 
   private:
     void share(int position);
@@ -44,7 +43,7 @@ class CShareDlg : public win::Dialog {
     // Row i shows names_[i], the city listed_[i].
     std::vector<std::string> names_;
     std::vector<Listed> listed_;
-    ShareNameList list_;
+    ShareNameList& list_;
 };
 
 }  // namespace brisalune

@@ -29,7 +29,13 @@ CWidgetDlg::CWidgetDlg(RefreshEngine& engine, std::string programDirectory, std:
     : Dialog(IDD_WIDGET, nullptr),
       engine_(engine),
       programDirectory_(std::move(programDirectory)),
-      commandLine_(std::move(commandLine)) {}
+      commandLine_(std::move(commandLine)),
+      list_(addControl<CityListBox>(IDC_CITY_LIST)) {
+    const int buttonIds[] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i] = &addControl<ImageButton>(buttonIds[i]);
+    }
+}
 
 CWidgetDlg::~CWidgetDlg() = default;
 
@@ -38,12 +44,6 @@ win::Dialog* CWidgetDlg::activeDialog() const {
 }
 
 bool CWidgetDlg::OnInitDialog() {
-    attach(list_, IDC_CITY_LIST);
-    const int buttonIds[] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
-    for (int i = 0; i < 5; ++i) {
-        attach(buttons_[i], buttonIds[i]);
-    }
-
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
     wchar_t about[256] = {};
     if (systemMenu != nullptr &&
@@ -60,8 +60,8 @@ bool CWidgetDlg::OnInitDialog() {
 
     const UINT pictures[] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG, IDB_SETTINGS_PNG,
                              IDB_MORE_PNG};
-    for (int i = 0; i < 5; ++i) {
-        buttons_[i].LoadImageResource(pictures[i], L"PNG");
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i]->LoadImageResource(pictures[i], L"PNG");
     }
 
     startHidden_ = commandLine_ == "-s";
@@ -174,9 +174,31 @@ void CWidgetDlg::ConfirmRemove(int position) {
         return;
     }
     const std::wstring text = utf8ToWide("Are you sure to remove " + city->info.name + "?", 256);
-    if (askUser(text, kQueryCaption, MB_YESNO) == IDYES) {
-        RemoveRow(position);
+    if (askUser(text, kQueryCaption, MB_YESNO) != IDYES) {
+        return;
     }
+    // Tray commands run while the box is open and may have moved or removed cities: the city
+    // asked about goes, wherever it stands now.
+    const int now = positionOf(city->info.name, city->info.param, position);
+    if (now >= 0) {
+        RemoveRow(now);
+    }
+}
+
+int CWidgetDlg::positionOf(const std::string& name, const std::string& param, int hint) const {
+    auto isIt = [&](int position) {
+        std::optional<CityRecord> city = engine_.cityAt(position);
+        return city && city->info.name == name && city->info.param == param;
+    };
+    if (isIt(hint)) {
+        return hint;
+    }
+    for (int position = 0; position < engine_.cityCount(); ++position) {
+        if (isIt(position)) {
+            return position;
+        }
+    }
+    return -1;
 }
 
 win::Menu CWidgetDlg::buildGeneralMenu() const {
@@ -224,15 +246,6 @@ win::Menu CWidgetDlg::buildMoreMenu() const {
     return menu;
 }
 
-UINT CWidgetDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
-}
-
-int CWidgetDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
-}
-
 void CWidgetDlg::endProcess() {
     ExitProcess(0);
 }
@@ -276,11 +289,9 @@ void CWidgetDlg::ConfirmExit() {
     endProcess();
 }
 
-INT_PTR CWidgetDlg::RunChildDialog(std::unique_ptr<win::Dialog> dialog) {
-    // A stack, so that a dialog opened over another from the tray hands the private messages
-    // back to the first one when it closes.
-    activeDialogs_.push_back(dialog.get());
-    const INT_PTR result = dialog->DoModal();
+INT_PTR CWidgetDlg::RunChildDialog(win::Dialog& dialog) {
+    activeDialogs_.push_back(&dialog);
+    const INT_PTR result = dialog.DoModal();
     activeDialogs_.pop_back();
     return result;
 }
@@ -326,16 +337,33 @@ bool CWidgetDlg::PreTranslateMessage(MSG& msg) {
         return true;
     }
     if (msg.message >= WM_USER) {
-        if (win::Dialog* active = activeDialog()) {
-            return active->PreTranslateMessage(msg);
-        }
-    } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        return offerToDialogs(msg);
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
         HideToTray();
         return true;
-    } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
         return true;
     }
     return Dialog::PreTranslateMessage(msg);
+}
+
+bool CWidgetDlg::offerToDialogs(MSG& msg) {
+    // Every open dialog, topmost first, until one takes it: a dialog under an About box opened
+    // from the tray still gets its result. The stack is copied, as a handler may open another.
+    // The message's target and the windows above it have had it on the way here already.
+    const std::vector<win::Dialog*> stack = activeDialogs_;
+    for (auto dialog = stack.rbegin(); dialog != stack.rend(); ++dialog) {
+        bool offered = false;
+        for (HWND hwnd = msg.hwnd; hwnd != nullptr && !offered; hwnd = GetParent(hwnd)) {
+            offered = hwnd == (*dialog)->hwnd();
+        }
+        if (!offered && (*dialog)->PreTranslateMessage(msg)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CWidgetDlg::OnCommand(WORD id, WORD code, HWND control) {
@@ -526,28 +554,30 @@ void CWidgetDlg::invalidateList() {
 }
 
 void CWidgetDlg::openAbout() {
-    RunChildDialog(std::make_unique<CAboutDlg>(hwnd_, aboutText(versionText(false))));
+    CAboutDlg about(hwnd_, aboutText(versionText(false)));
+    RunChildDialog(about);
 }
 
 void CWidgetDlg::openHelp() {
-    RunChildDialog(std::make_unique<CInfoDlg>(hwnd_, "Help", helpText()));
+    CInfoDlg help(hwnd_, "Help", helpText());
+    RunChildDialog(help);
 }
 
 void CWidgetDlg::openShare(int position) {
-    RunChildDialog(
-        std::make_unique<CShareDlg>(hwnd_, engine_, position, makerSiteUrl(kProductPagePath)));
+    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath));
+    RunChildDialog(share);
 }
 
 void CWidgetDlg::openComment() {
-    RunChildDialog(
-        std::make_unique<CAdviceDlg>(hwnd_, engine_.log(), makerSiteUrl(kCommentScriptPath)));
+    CAdviceDlg comment(hwnd_, engine_.log(), makerSiteUrl(kCommentScriptPath));
+    RunChildDialog(comment);
 }
 
 void CWidgetDlg::openVersionCheck() {
     ProgramVersion running;
     parseVersion(versionText(false), running);
-    RunChildDialog(std::make_unique<CCheckVerDlg>(hwnd_, engine_.log(),
-                                                  makerSiteUrl(kVersionDocumentPath), running));
+    CCheckVerDlg check(hwnd_, engine_.log(), makerSiteUrl(kVersionDocumentPath), running);
+    RunChildDialog(check);
 }
 
 // These dialogs arrive with later work; until then the commands do nothing.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ class CWidgetDlg : public win::Dialog {
     void ShowContextMenu(int x, int y, bool general);
     void ShowMoreMenu();
     void ConfirmExit();
-    INT_PTR RunChildDialog(std::unique_ptr<win::Dialog> dialog);
+    // Runs a dialog over the widget; the caller owns it and reads its results afterwards.
+    // While it runs it is on the stack of dialogs that the thread's private messages reach.
+    INT_PTR RunChildDialog(win::Dialog& dialog);
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -50,7 +53,7 @@ class CWidgetDlg : public win::Dialog {
     CityListBox& list() { return list_; }
     win::Dialog* activeDialog() const;
     HICON icon() const { return icon_; }
-    ImageButton& button(int index) { return buttons_[index]; }
+    ImageButton& button(int index) { return *buttons_[static_cast<size_t>(index)]; }
     TrayIcon& tray() { return tray_; }
 
     void HideToTray();
@@ -64,9 +67,7 @@ class CWidgetDlg : public win::Dialog {
     void OnCancel() override {}
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the blocking menu and message box, and the end of the process.
-    virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
+    // Seam for tests: the end of the process.
     virtual void endProcess();
 
     // Commands whose dialogs arrive later; each is one place to fill in.
@@ -83,8 +84,11 @@ class CWidgetDlg : public win::Dialog {
 
   private:
     bool runCommand(UINT id);
+    bool offerToDialogs(MSG& msg);
     void wakeUp();
     int selection() const;
+    // Where the city of that name and parameter stands now (`hint` first); -1 when it is gone.
+    int positionOf(const std::string& name, const std::string& param, int hint) const;
     void invalidateList();
     int listCount() const;
 
@@ -94,9 +98,9 @@ class CWidgetDlg : public win::Dialog {
     bool startHidden_ = false;
     TrayIcon tray_;
     HICON icon_ = nullptr;
-    CityListBox list_;
+    CityListBox& list_;
     // Add, Delete, Refresh, Settings, More: controls 1020 to 1024.
-    ImageButton buttons_[5];
+    std::array<ImageButton*, 5> buttons_{};
     CityRows rows_;
     std::vector<win::Dialog*> activeDialogs_;
 };

@@ -1,19 +1,20 @@
 // Drives a running Brisalune from outside, as a user would, with window messages only.
-//   driver wait-widget SECONDS         waits until the widget window exists
-//   driver rows                        prints the number of rows and, per row, whether its
-//                                      condition picture and its status word are drawn
-//   driver visible                     prints 1 when the widget is shown, 0 when hidden
-//   driver exit                        chooses Exit and answers Yes
-//   driver escape                      presses Escape in the widget
-//   driver hover ID                    rests the pointer on the widget's control ID
-//   driver command ID                  posts the widget a WM_COMMAND ID (a tray command)
-//   driver more-menu INDEX             opens the More menu and chooses its item INDEX
-//   driver wait-dialog CAPTION SECONDS waits until a dialog with that caption is shown
-//   driver text CAPTION ID             prints the text of that dialog's control ID (UTF-8)
-//   driver set-text CAPTION ID TEXT    sets the text of that dialog's control ID
-//   driver click CAPTION ID            presses that dialog's button ID
-//   driver close CAPTION               closes that dialog as Escape would
-//   driver screenshot FILE             writes the screen as Wine draws it to FILE (PPM)
+//   driver wait-widget SECONDS   waits until the widget window exists
+//   driver rows                  prints the number of rows and, per row, whether its condition
+//                                picture and its status word are drawn
+//   driver visible               prints 1 when the widget is shown, 0 when hidden
+//   driver exit                  chooses Exit and answers Yes
+//   driver escape                presses Escape in the widget
+//   driver about [MS]            opens About from the tray menu, closes it with Escape after MS
+//                                milliseconds (300) and prints 1 when the widget is in front again
+//   driver command ID            posts the widget a WM_COMMAND ID (a tray command)
+//   driver more-menu INDEX       opens the More menu and chooses its item INDEX
+//   driver wait-dialog CAPTION SECONDS   waits until a dialog with that caption is shown
+//   driver text CAPTION ID       prints the text of that dialog's control ID (UTF-8)
+//   driver set-text CAPTION ID TEXT      sets the text of that dialog's control ID
+//   driver click CAPTION ID      presses that dialog's button ID
+//   driver close CAPTION         closes that dialog as Escape would
+//   driver screenshot FILE       writes the screen as Wine draws it to FILE (PPM)
 // Exit code 0 on success, 1 on failure, 2 when the widget is not found.
 #include <windows.h>
 #include <shellapi.h>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -30,85 +32,99 @@
 
 namespace {
 
-HWND findWidget() {
-    // The widget is a dialog captioned "Brisalune" holding the city list.
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, L"#32770", L"Brisalune")) != nullptr) {
-        if (GetDlgItem(window, IDC_CITY_LIST) != nullptr) {
-            return window;
-        }
+// Waits up to `seconds` for `done`.
+template <typename Done>
+bool waitFor(Done done, int seconds = 5) {
+    for (int i = 0; i < seconds * 10 && !done(); ++i) {
+        Sleep(100);
     }
-    return nullptr;
+    return done();
 }
 
-// The window's client area as it is on screen. Read through the screen's DC: another
-// process's window DC answers no pixels under Wine.
-void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    BitBlt(canvas.dc(), 0, 0, canvas.width(), canvas.height(), screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+// A dialog with that caption other than `not`; the widget is the one holding the city list.
+HWND findDialog(const wchar_t* caption, HWND not_ = nullptr) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", caption)) == not_ &&
+           window != nullptr) {
+    }
+    return window;
+}
+
+HWND findWidget() {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"Brisalune")) != nullptr &&
+           GetDlgItem(window, IDC_CITY_LIST) == nullptr) {
+    }
+    return window;
 }
 
 int rows(HWND widget) {
     HWND list = GetDlgItem(widget, IDC_CITY_LIST);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     std::printf("rows %d\n", count);
+    // Read through the screen's DC: another process's window DC answers no pixels under Wine.
     RECT client{};
     GetClientRect(list, &client);
     const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
-    copyFromScreen(list, pixels);
-    const auto white = [&pixels](int x, int y) {
-        return x < 0 || y < 0 || x >= pixels.width() || y >= pixels.height() ||
-               pixels.at(x, y) == RGB(255, 255, 255);
+    POINT origin{0, 0};
+    ClientToScreen(list, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(pixels.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    auto ink = [&](int left, int top, int right, int bottom) {
+        int count = 0;
+        for (int y = std::max(top, 0); y < std::min<int>(bottom, client.bottom); ++y) {
+            for (int x = std::max(left, 0); x < std::min<int>(right, client.right); ++x) {
+                count += pixels.at(x, y) != RGB(255, 255, 255);
+            }
+        }
+        return count;
     };
     for (int i = 0; i < count; ++i) {
         RECT item{};
         SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
-        int picture = 0;
-        for (int y = item.top + 5; y < item.top + 50; ++y) {
-            for (int x = item.left + 5; x < item.left + 60; ++x) {
-                picture += white(x, y) ? 0 : 1;
-            }
-        }
-        // The status word sits centred in the row's bottom band, under the temperatures and
-        // above the sunken edge.
-        int status = 0;
+        // The picture fills the row's first 65 pixels; the status word sits centred in the
+        // row's bottom band, under the temperatures and above the sunken edge.
         const int middle = (item.left + item.right) / 2;
-        for (int y = item.bottom - 12; y < item.bottom - 3; ++y) {
-            for (int x = middle - 30; x < middle + 30; ++x) {
-                status += white(x, y) ? 0 : 1;
-            }
-        }
-        std::printf("row %d picture %d status %d\n", i, picture > 100 ? 1 : 0, status > 0 ? 1 : 0);
+        std::printf("row %d picture %d status %d\n", i,
+                    ink(item.left + 5, item.top + 5, item.left + 60, item.top + 50) > 100,
+                    ink(middle - 30, item.bottom - 12, middle + 30, item.bottom - 3) > 0);
     }
     return 0;
 }
 
 int exitWithYes(HWND widget) {
     PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
-    for (int i = 0; i < 100; ++i) {
-        Sleep(100);
-        HWND box = FindWindowW(L"#32770", L"Brisalune");
-        while (box != nullptr && box == widget) {
-            box = FindWindowExW(nullptr, box, L"#32770", L"Brisalune");
-        }
-        if (box != nullptr) {
-            HWND yes = GetDlgItem(box, IDYES);
-            if (yes != nullptr) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(yes));
-                return 0;
-            }
-        }
+    HWND box = nullptr;
+    if (!waitFor([&] { return (box = findDialog(L"Brisalune", widget)) != nullptr; }, 10)) {
+        std::printf("no question appeared\n");
+        return 1;
     }
-    std::printf("no question appeared\n");
-    return 1;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+    return 0;
+}
+
+int aboutAndBack(HWND widget, int openFor) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    HWND about = nullptr;
+    if (!waitFor([&] { return (about = findDialog(L"About")) != nullptr; })) {
+        std::printf("no About box\n");
+        return 1;
+    }
+    Sleep(static_cast<DWORD>(openFor));
+    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!waitFor([&] { return !IsWindow(about); })) {
+        std::printf("About stayed open\n");
+        return 1;
+    }
+    Sleep(300);
+    std::printf("%d\n", GetForegroundWindow() == widget ? 1 : 0);
+    return 0;
 }
 
 // A shown dialog other than the widget with this caption.
-HWND findDialog(const std::wstring& caption, HWND widget) {
+HWND findShownDialog(const std::wstring& caption, HWND widget) {
     HWND window = nullptr;
     while ((window = FindWindowExW(nullptr, window, L"#32770", caption.c_str())) != nullptr) {
         if (window != widget && IsWindowVisible(window)) {
@@ -141,9 +157,7 @@ int screenshot(const std::wstring& path) {
     HDC screen = GetDC(nullptr);
     const int width = GetDeviceCaps(screen, HORZRES);
     const int height = GetDeviceCaps(screen, VERTRES);
-    ReleaseDC(nullptr, screen);
     const brisalune::test::Canvas pixels(width, height, RGB(0, 0, 0));
-    screen = GetDC(nullptr);
     BitBlt(pixels.dc(), 0, 0, width, height, screen, 0, 0, SRCCOPY);
     ReleaseDC(nullptr, screen);
     FILE* out = _wfopen(path.c_str(), L"wb");
@@ -165,40 +179,55 @@ int screenshot(const std::wstring& path) {
 int chooseFromMoreMenu(HWND widget, int index) {
     PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_MORE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(widget, IDC_MORE)));
-    for (int i = 0; i < 50; ++i) {
-        Sleep(100);
-        HWND menu = FindWindowW(L"#32768", nullptr);
-        if (menu != nullptr && IsWindowVisible(menu)) {
-            // The menu's loop reads the keys of its thread's queue.
-            for (int down = 0; down <= index; ++down) {
-                PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-            }
-            PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-            return 0;
-        }
+    HWND menu = nullptr;
+    if (!waitFor(
+            [&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) {
+        std::printf("no menu appeared\n");
+        return 1;
     }
-    std::printf("no menu appeared\n");
-    return 1;
+    // The menu's loop reads the keys of its thread's queue.
+    for (int down = 0; down <= index; ++down) {
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return 0;
+}
+
+// text, set-text, click and close: one control of a shown dialog.
+int onDialog(const std::string& command, HWND widget, int id) {
+    HWND dialog = findShownDialog(wideArgument(2), widget);
+    HWND control = dialog != nullptr ? GetDlgItem(dialog, id) : nullptr;
+    if (command == "close") {
+        return dialog != nullptr && PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
+    if (control == nullptr) {
+        std::printf("no such dialog or control\n");
+        return 1;
+    }
+    if (command == "text") {
+        // Sent, not GetWindowText: across processes that answers only a window's caption,
+        // which an edit box does not keep.
+        wchar_t text[4096] = {};
+        SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+        // Line breaks as the control holds them.
+        _setmode(_fileno(stdout), _O_BINARY);
+        std::printf("%s", utf8(text).c_str());
+    } else if (command == "set-text") {
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideArgument(4).c_str()));
+    } else {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::printf(
-            "usage: driver wait-widget SECONDS | rows | visible | exit | escape | hover ID\n");
-        return 1;
-    }
-    const std::string command = argv[1];
+    const std::string command = argc > 1 ? argv[1] : "";
+    const int number = argc > 2 ? std::atoi(argv[2]) : 0;
     if (command == "wait-widget") {
-        const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
-        for (int i = 0; i < seconds * 10; ++i) {
-            if (findWidget() != nullptr) {
-                return 0;
-            }
-            Sleep(100);
-        }
-        return 2;
+        return waitFor([] { return findWidget() != nullptr; }, number) ? 0 : 2;
     }
     HWND widget = findWidget();
     if (widget == nullptr) {
@@ -215,70 +244,34 @@ int main(int argc, char** argv) {
     if (command == "exit") {
         return exitWithYes(widget);
     }
-    if (command == "hover" && argc > 2) {
-        RECT control{};
-        if (!GetWindowRect(GetDlgItem(widget, std::atoi(argv[2])), &control)) {
-            return 1;
-        }
-        // Moved twice, so the control sees a move inside it and starts tracking the hover.
-        SetCursorPos(control.left + 2, control.top + 2);
-        Sleep(100);
-        SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
+    if (command == "about") {
+        return aboutAndBack(widget, argc > 2 ? number : 300);
+    }
+    if (command == "command") {
+        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(number), 0);
         return 0;
     }
-    if (command == "screenshot" && argc > 2) {
+    if (command == "more-menu") {
+        return chooseFromMoreMenu(widget, number);
+    }
+    if (command == "screenshot") {
         return screenshot(wideArgument(2));
-    }
-    if (command == "command" && argc > 2) {
-        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
-        return 0;
-    }
-    if (command == "more-menu" && argc > 2) {
-        return chooseFromMoreMenu(widget, std::atoi(argv[2]));
     }
     if (command == "wait-dialog" && argc > 3) {
         const std::wstring caption = wideArgument(2);
-        for (int i = 0; i < std::atoi(argv[3]) * 10; ++i) {
-            if (findDialog(caption, widget) != nullptr) {
-                return 0;
-            }
-            Sleep(100);
-        }
-        return 1;
+        return waitFor([&] { return findShownDialog(caption, widget) != nullptr; },
+                       std::atoi(argv[3]))
+                   ? 0
+                   : 1;
     }
-    if (command == "close" && argc > 2) {
-        HWND dialog = findDialog(wideArgument(2), widget);
-        return dialog != nullptr && PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
-    }
-    if ((command == "text" || command == "set-text" || command == "click") && argc > 3) {
-        HWND dialog = findDialog(wideArgument(2), widget);
-        HWND control = dialog != nullptr ? GetDlgItem(dialog, std::atoi(argv[3])) : nullptr;
-        if (control == nullptr) {
-            std::printf("no such dialog or control\n");
-            return 1;
-        }
-        if (command == "text") {
-            // Sent, not GetWindowText: across processes that answers only a window's caption,
-            // which an edit box does not keep.
-            wchar_t text[4096] = {};
-            SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
-            // Line breaks as the control holds them.
-            _setmode(_fileno(stdout), _O_BINARY);
-            std::printf("%s", utf8(text).c_str());
-        } else if (command == "set-text") {
-            SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideArgument(4).c_str()));
-        } else {
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(std::atoi(argv[3]), BN_CLICKED),
-                         reinterpret_cast<LPARAM>(control));
-        }
-        return 0;
+    if ((command == "text" || command == "set-text" || command == "click" || command == "close") &&
+        argc > 2) {
+        return onDialog(command, widget, argc > 3 ? std::atoi(argv[3]) : 0);
     }
     if (command == "escape") {
-        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
-        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0);
+        PostMessageW(GetDlgItem(widget, IDC_CITY_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
         return 0;
     }
-    std::printf("unknown command %s\n", command.c_str());
+    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
     return 1;
 }
