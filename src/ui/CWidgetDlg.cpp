@@ -7,7 +7,10 @@
 #include "resource.h"
 #include "ui/CAdviceDlg.h"
 #include "ui/CCheckVerDlg.h"
+#include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/CLogDetailsDlg.h"
+#include "ui/CSettingsDlg.h"
 #include "ui/CShareDlg.h"
 #include "ui/MakerSite.h"
 
@@ -580,11 +583,27 @@ void CWidgetDlg::openVersionCheck() {
     RunChildDialog(check);
 }
 
+void CWidgetDlg::openSettings() {
+    CSettingsDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) == IDOK) {
+        // The engine stores and applies only what changed: the rows follow a new unit through
+        // its status message, a new rate re-arms the refresh timer.
+        engine_.applySettings(dialog.settings());
+    }
+}
+
+void CWidgetDlg::openDetails(int position) {
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    RunChildDialog(dialog);
+}
+
+void CWidgetDlg::openLogDetails() {
+    CLogDetailsDlg dialog(hwnd_, engine_.log());
+    RunChildDialog(dialog);
+}
+
 // These dialogs arrive with later work; until then the commands do nothing.
 void CWidgetDlg::openAddCity() {}
 void CWidgetDlg::openRemoveCity() {}
-void CWidgetDlg::openSettings() {}
-void CWidgetDlg::openDetails(int) {}
-void CWidgetDlg::openLogDetails() {}
 
 }  // namespace brisalune

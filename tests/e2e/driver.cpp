@@ -7,24 +7,32 @@
 //   driver escape                presses Escape in the widget
 //   driver about [MS]            opens About from the tray menu, closes it with Escape after MS
 //                                milliseconds (300) and prints 1 when the widget is in front again
-//   driver command ID            posts the widget a WM_COMMAND ID (a tray command)
+//   driver press ID              clicks the widget's button ID
+//   driver command ID            sends the widget the menu command ID
+//   driver open-row N            selects row N and presses Enter on it
+//   driver row-temperatures      prints, per row, a checksum of its temperature band
+//   driver dialog                prints the dialog shown over the widget: its caption (UTF-8 in
+//                                hex) and its window rectangle
+//   driver days                  prints, per day place of that dialog, whether its condition
+//                                picture, its texts and its temperatures are drawn
+//   driver choose ID INDEX       picks entry INDEX of that dialog's combo box ID
+//   driver click ID              clicks that dialog's button ID
+//   driver controls              prints that dialog's combo selections and check box
+//   driver text ID               prints the text of that dialog's control ID in hex
+//   driver set-text ID TEXT      sets the text of that dialog's control ID
+//   driver escape-dialog         presses Escape in that dialog
 //   driver more-menu INDEX       opens the More menu and chooses its item INDEX
-//   driver wait-dialog CAPTION SECONDS   waits until a dialog with that caption is shown
-//   driver text CAPTION ID       prints the text of that dialog's control ID (UTF-8)
-//   driver set-text CAPTION ID TEXT      sets the text of that dialog's control ID
-//   driver click CAPTION ID      presses that dialog's button ID
-//   driver close CAPTION         closes that dialog as Escape would
 //   driver screenshot FILE       writes the screen as Wine draws it to FILE (PPM)
-// Exit code 0 on success, 1 on failure, 2 when the widget is not found.
+//   driver run-entry start|remove  starts the start-on-boot entry's command line (printed in
+//                                hex), or removes the entry
+// Exit code 0 on success, 1 on failure, 2 when the widget is not found, 3 when no dialog is.
 #include <windows.h>
 #include <shellapi.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "WinTestSupport.h"
@@ -93,45 +101,114 @@ int rows(HWND widget) {
     return 0;
 }
 
-int exitWithYes(HWND widget) {
-    PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
-    HWND box = nullptr;
-    if (!waitFor([&] { return (box = findDialog(L"Brisalune", widget)) != nullptr; }, 10)) {
-        std::printf("no question appeared\n");
-        return 1;
-    }
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
-    return 0;
+// The window's client area as the screen shows it.
+void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(canvas.dc(), 0, 0, canvas.width(), canvas.height(), screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
 }
 
-int aboutAndBack(HWND widget, int openFor) {
-    PostMessageW(widget, WM_COMMAND, ID_TRAY_ABOUT, 0);
-    HWND about = nullptr;
-    if (!waitFor([&] { return (about = findDialog(L"About")) != nullptr; })) {
-        std::printf("no About box\n");
-        return 1;
-    }
-    Sleep(static_cast<DWORD>(openFor));
-    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
-    if (!waitFor([&] { return !IsWindow(about); })) {
-        std::printf("About stayed open\n");
-        return 1;
-    }
-    Sleep(300);
-    std::printf("%d\n", GetForegroundWindow() == widget ? 1 : 0);
-    return 0;
-}
-
-// A shown dialog other than the widget with this caption.
-HWND findShownDialog(const std::wstring& caption, HWND widget) {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, L"#32770", caption.c_str())) != nullptr) {
-        if (window != widget && IsWindowVisible(window)) {
-            return window;
+int inkCount(const brisalune::test::Canvas& pixels, int left, int top, int right, int bottom) {
+    int ink = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, pixels.height()); ++y) {
+        for (int x = std::max(left, 0); x < std::min(right, pixels.width()); ++x) {
+            ink += pixels.at(x, y) != RGB(255, 255, 255);
         }
     }
-    return nullptr;
+    return ink;
+}
+
+// A checksum of the pixels between the picture and the name column, in the row's lower band,
+// where the low and the high stand.
+int rowTemperatures(HWND widget) {
+    HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    RECT client{};
+    GetClientRect(list, &client);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    copyFromScreen(list, pixels);
+    for (int i = 0; i < count; ++i) {
+        RECT item{};
+        SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+        const int middle = item.left + 65 + (item.right - item.left - 65) / 2;
+        unsigned long sum = 0;
+        for (int y = item.top + 25; y < std::min<int>(item.top + 44, pixels.height()); ++y) {
+            for (int x = item.left + 65; x < middle; ++x) {
+                sum = sum * 31 + pixels.at(x, y);
+            }
+        }
+        std::printf("row %d %lu\n", i, sum);
+    }
+    return 0;
+}
+
+std::string hex(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    std::string out;
+    char digits[4];
+    for (unsigned char c : utf8) {
+        std::snprintf(digits, sizeof digits, "%02x", c);
+        out += digits;
+    }
+    return out;
+}
+
+std::wstring windowText(HWND window) {
+    static wchar_t text[1 << 20];
+    text[0] = L'\0';
+    SendMessageW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The dialog the widget runs over itself right now, or a message box of one of its dialogs.
+HWND shownDialog(HWND widget) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{widget, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t kind[16] = {};
+            GetClassNameW(window, kind, 16);
+            // Owned by the widget, or by a dialog of its own: a message box a dialog shows
+            // after it has ended is owned by that dialog, hidden by then.
+            HWND owner = GetWindow(window, GW_OWNER);
+            while (owner != nullptr && owner != s->owner) {
+                owner = GetWindow(owner, GW_OWNER);
+            }
+            if (owner != nullptr && IsWindowVisible(window) && std::wstring(kind) == L"#32770") {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The day places of the details window: a picture of 55 x 45 pixels at (10, 25 + 52 i), the
+// weekday and wording right of it and the temperatures at the right.
+int days(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    std::printf("client %ld %ld\n", client.right, client.bottom);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    copyFromScreen(dialog, pixels);
+    for (int i = 0; 25 + 52 * i + 45 <= client.bottom; ++i) {
+        const int y = 25 + 52 * i;
+        std::printf("day %d picture %d text %d temperatures %d\n", i,
+                    inkCount(pixels, 10, y, 65, y + 45) > 100,
+                    inkCount(pixels, 75, y, 170, y + 45) > 0,
+                    inkCount(pixels, 215, y, 255, y + 45) > 0);
+    }
+    return 0;
 }
 
 // The arguments as the shell gave them, so texts outside the code page arrive whole.
@@ -141,14 +218,6 @@ std::wstring wideArgument(int index) {
     std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
     LocalFree(arguments);
     return argument;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
 }
 
 // The screen as Wine holds it. Under Xvfb the X server's own copy may lack windows that Wine
@@ -193,31 +262,110 @@ int chooseFromMoreMenu(HWND widget, int index) {
     return 0;
 }
 
-// text, set-text, click and close: one control of a shown dialog.
-int onDialog(const std::string& command, HWND widget, int id) {
-    HWND dialog = findShownDialog(wideArgument(2), widget);
-    HWND control = dialog != nullptr ? GetDlgItem(dialog, id) : nullptr;
-    if (command == "close") {
-        return dialog != nullptr && PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+int runEntry(const std::string& action) {
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    if (action == "remove") {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"Brisalune");
+        return 0;
     }
-    if (control == nullptr) {
-        std::printf("no such dialog or control\n");
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, L"Brisalune", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        std::printf("no entry\n");
         return 1;
     }
-    if (command == "text") {
-        // Sent, not GetWindowText: across processes that answers only a window's caption,
-        // which an edit box does not keep.
-        wchar_t text[4096] = {};
-        SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
-        // Line breaks as the control holds them.
-        _setmode(_fileno(stdout), _O_BINARY);
-        std::printf("%s", utf8(text).c_str());
-    } else if (command == "set-text") {
-        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideArgument(4).c_str()));
-    } else {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(control));
+    std::printf("%s\n", hex(value).c_str());
+    // Started as the system starts it at log-on: by the command line alone.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, value, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::printf("not started\n");
+        return 1;
     }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+// Commands about the dialog shown over the widget.
+int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv) {
+    const int id = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (command == "dialog") {
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), rect.left, rect.top,
+                    rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == "days") {
+        return days(dialog);
+    }
+    if (command == "choose" && argc > 3) {
+        HWND combo = GetDlgItem(dialog, id);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        return 0;
+    }
+    if (command == "click") {
+        SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == "controls") {
+        for (int combo : {IDC_UNIT, IDC_REFRESH_RATE, IDC_SHARE_DAYS}) {
+            std::printf("%d ", static_cast<int>(
+                                   SendMessageW(GetDlgItem(dialog, combo), CB_GETCURSEL, 0, 0)));
+        }
+        std::printf("%d\n", IsDlgButtonChecked(dialog, IDC_START_ON_BOOT) == BST_CHECKED);
+        return 0;
+    }
+    if (command == "text") {
+        std::printf("%s\n", hex(windowText(GetDlgItem(dialog, id))).c_str());
+        return 0;
+    }
+    if (command == "set-text" && argc > 3) {
+        SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(wideArgument(3).c_str()));
+        return 0;
+    }
+    if (command == "escape-dialog") {
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
+    return 1;
+}
+
+int exitWithYes(HWND widget) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
+    HWND box = nullptr;
+    if (!waitFor([&] { return (box = findDialog(L"Brisalune", widget)) != nullptr; }, 10)) {
+        std::printf("no question appeared\n");
+        return 1;
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+    return 0;
+}
+
+int aboutAndBack(HWND widget, int openFor) {
+    PostMessageW(widget, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    HWND about = nullptr;
+    if (!waitFor([&] { return (about = findDialog(L"About")) != nullptr; })) {
+        std::printf("no About box\n");
+        return 1;
+    }
+    Sleep(static_cast<DWORD>(openFor));
+    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!waitFor([&] { return !IsWindow(about); })) {
+        std::printf("About stayed open\n");
+        return 1;
+    }
+    Sleep(300);
+    std::printf("%d\n", GetForegroundWindow() == widget ? 1 : 0);
     return 0;
 }
 
@@ -228,6 +376,9 @@ int main(int argc, char** argv) {
     const int number = argc > 2 ? std::atoi(argv[2]) : 0;
     if (command == "wait-widget") {
         return waitFor([] { return findWidget() != nullptr; }, number) ? 0 : 2;
+    }
+    if (command == "run-entry" && argc > 2) {
+        return runEntry(argv[2]);
     }
     HWND widget = findWidget();
     if (widget == nullptr) {
@@ -247,31 +398,38 @@ int main(int argc, char** argv) {
     if (command == "about") {
         return aboutAndBack(widget, argc > 2 ? number : 300);
     }
+    if (command == "escape") {
+        PostMessageW(GetDlgItem(widget, IDC_CITY_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+    if (command == "press") {
+        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(widget, number)));
+        return 0;
+    }
     if (command == "command") {
         PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(number), 0);
+        return 0;
+    }
+    if (command == "open-row") {
+        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number), 0);
+        PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
         return 0;
     }
     if (command == "more-menu") {
         return chooseFromMoreMenu(widget, number);
     }
-    if (command == "screenshot") {
+    if (command == "screenshot" && argc > 2) {
         return screenshot(wideArgument(2));
     }
-    if (command == "wait-dialog" && argc > 3) {
-        const std::wstring caption = wideArgument(2);
-        return waitFor([&] { return findShownDialog(caption, widget) != nullptr; },
-                       std::atoi(argv[3]))
-                   ? 0
-                   : 1;
+    if (command == "row-temperatures") {
+        return rowTemperatures(widget);
     }
-    if ((command == "text" || command == "set-text" || command == "click" || command == "close") &&
-        argc > 2) {
-        return onDialog(command, widget, argc > 3 ? std::atoi(argv[3]) : 0);
+    HWND dialog = shownDialog(widget);
+    if (dialog == nullptr) {
+        std::printf("no dialog\n");
+        return 3;
     }
-    if (command == "escape") {
-        PostMessageW(GetDlgItem(widget, IDC_CITY_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
-        return 0;
-    }
-    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
-    return 1;
+    return dialogCommand(dialog, command, argc, argv);
 }

@@ -104,6 +104,15 @@ class Program:
                                 capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout
 
+    def driver_detached(self, *arguments):
+        """The driver's answer through a file: a program it starts keeps no pipe of ours open."""
+        answer = os.path.join(self.directory, "driver-answer.txt")
+        with open(answer, "w") as out:
+            code = subprocess.run([WINE, ARGS.driver, *arguments], env=self.env, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=120).returncode
+        with open(answer) as text:
+            return code, text.read()
+
     def city_days(self):
         """Per city of citylist.xml, the list of its days' attributes."""
         try:
@@ -128,16 +137,6 @@ class Program:
                         env=self.env, capture_output=True)
         self.env["MAIL_CATCHER_FILE"] = windows_path(output)
 
-    def screenshot(self, name):
-        """The screen as Wine draws it, saved as a PNG in the work directory."""
-        shot = os.path.join(ARGS.work, name)
-        raw = shot + ".ppm"
-        if self.driver("screenshot", windows_path(raw))[0] != 0:
-            raise RuntimeError("no screenshot")
-        subprocess.run(["convert", raw, shot], check=True)
-        os.remove(raw)
-        return shot
-
     def stop(self):
         for process in self.processes:
             if process.poll() is None:
@@ -153,8 +152,8 @@ class WholeProgram(unittest.TestCase):
         self.service = Service(self.work)
         self.addCleanup(self.service.stop)
 
-    def program(self, **options):
-        program = Program(os.path.join(self.work, "program"), self.service, **options)
+    def program(self, directory="program", **options):
+        program = Program(os.path.join(self.work, directory), self.service, **options)
         self.addCleanup(program.stop)
         return program
 
@@ -227,9 +226,95 @@ class WholeProgram(unittest.TestCase):
         self.assertTrue(wait_for(lambda: visible() == "0", 10), "Escape hides the widget")
         self.assertIsNone(first.poll(), "the first instance goes on")
 
+    def test_details_log_and_a_unit_change_in_settings(self):
+        cities = [
+            ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"),
+            ("Montr\u00e9al", "lang:fr/days:7/wc:6077243&q=Montr%c3%a9al%2c+CAN"),
+            ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
+        ]
+        program = self.program(cities=cities)
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        self.assertTrue(wait_for(lambda: [len(c) for c in program.city_days() or []] == [5, 7, 5],
+                                 90), "forecasts: %r" % program.city_days())
+        self.assertTrue(wait_for(lambda: all(
+            "picture 1 status 0" in line for line in program.driver("rows")[1].split("\n")
+            if line.startswith("row ")), 20))
+        before = program.driver("row-temperatures")[1].split("\n")
+
+        # Enter on the second row opens its details: all seven days, in a window grown for them.
+        program.driver("open-row", "1")
+        shown = wait_for(lambda: shown_dialog(program, "Montr\u00e9al Forecast"), 20)
+        self.assertTrue(shown, "no details window: %s" % program.driver("dialog")[1])
+        time.sleep(0.5)
+        out = program.driver("days")[1]
+        places = [line for line in out.split("\n") if line.startswith("day ")]
+        self.assertGreaterEqual(len(places), 7, out)
+        for place in places[:7]:
+            self.assertTrue(place.endswith("picture 1 text 1 temperatures 1"), out)
+        for place in places[7:]:
+            self.assertTrue(place.endswith("picture 0 text 0 temperatures 0"), out)
+        screenshot(program, os.path.join(ARGS.work, "details.png"), shown)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+
+        # The refresh log, opened by its command, holds the accented names as written.
+        program.driver("command", "32792")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Log Details"), 20))
+        log = bytes.fromhex(program.driver("text", "1002")[1].strip()).decode()
+        self.assertIn("\r\nZ\u00fcrich success", log)
+        self.assertIn("\r\nMontr\u00e9al success", log)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+
+        # Celsius in Settings, Ok: every row is drawn again in the new unit, and it is kept.
+        program.driver("press", "1023")
+        shown = wait_for(lambda: shown_dialog(program, "Settings"), 20)
+        self.assertTrue(shown, "no Settings dialog")
+        self.assertEqual(program.driver("controls")[1].split(), ["0", "1", "1", "0"])
+        program.driver("choose", "1010", "1")
+        time.sleep(0.5)
+        screenshot(program, os.path.join(ARGS.work, "settings.png"), shown)
+        program.driver("click", "1016")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+        settings = os.path.join(program.directory, "settings.xml")
+        self.assertTrue(wait_for(lambda: os.path.exists(settings), 10))
+        self.assertEqual(ET.parse(settings).getroot().find("unit").get("val"), "1")
+        after = wait_for(lambda: (lambda rows: rows if rows != before else None)(
+            program.driver("row-temperatures")[1].split("\n")), 10)
+        self.assertTrue(after, "the rows did not change")
+        for old, new in zip(before, after):
+            if old.startswith("row "):
+                self.assertNotEqual(old, new, "every row shows the new unit")
+
+    def test_start_on_boot_entry_quotes_a_path_with_blanks_and_starts_hidden(self):
+        program = self.program(directory=os.path.join("Program Files", "Brisalune"))
+        self.addCleanup(program.driver, "run-entry", "remove")
+        program.driver("run-entry", "remove")
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        program.driver("press", "1023")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Settings"), 20))
+        program.driver("click", "1018")
+        program.driver("click", "1016")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+        # Started as the system would at log-on: the widget goes straight to the tray.
+        code, out = program.driver_detached("run-entry", "start")
+        self.assertEqual(code, 0, out)
+        self.assertEqual(bytes.fromhex(out.strip()).decode(),
+                         '"%s\\Brisalune.exe" -s' % windows_path(program.directory))
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        time.sleep(1)
+        self.assertEqual(program.driver("visible")[1].strip(), "0")
+        self.assertEqual(program.driver("exit")[0], 0)
+
+
     def test_share_from_the_more_menu_hands_the_forecast_to_the_mail_program(self):
-        settings = ("<Settings>\n    <unit val=\"0\" />\n    <timeval timeval=\"1\" />\n"
-                    "    <days days=\"3\" />\n    <startonboot startonboot=\"0\" />\n</Settings>\n")
+        settings = ('<Settings><unit val="0" /><timeval timeval="1" /><days days="3" />'
+                    '<startonboot startonboot="0" /></Settings>')
         program = self.program(cities=CITIES[1:2], settings=settings)
         mail = os.path.join(self.work, "mail.txt")
         program.catch_mail(self, mail)
@@ -242,7 +327,7 @@ class WholeProgram(unittest.TestCase):
         # With one city, Share opens the mail at once: no dialog in between.
         self.assertEqual(program.driver("more-menu", "0")[0], 0)
         self.assertTrue(wait_for(lambda: os.path.exists(mail), 30), "no link reached the shell")
-        self.assertNotEqual(program.driver("wait-dialog", "Share Forecast", "1")[0], 0)
+        self.assertEqual(program.driver("dialog")[0], 3, "a dialog showed")
         with open(mail, encoding="utf-8") as handed:
             link = re.search(r'"(mailto:[^"]*)"', handed.read()).group(1)
         self.assertLessEqual(len(link), 2048)
@@ -260,25 +345,23 @@ class WholeProgram(unittest.TestCase):
         program = self.program(cities=CITIES[:1])
         program.start()
         self.assertEqual(program.driver("wait-widget", "60")[0], 0)
-        self.assertEqual(program.driver("command", "32788")[0], 0)
-        self.assertEqual(program.driver("wait-dialog", "Check latest version", "30")[0], 0)
+        program.driver("command", "32788")
+        shown = wait_for(lambda: shown_dialog(program, "Check latest version"), 30)
+        self.assertTrue(shown, "no news: %s" % program.driver("dialog")[1])
+        self.assertEqual(dialog_text(program, 1008), "2.0 is available\r\n Sharper condition "
+                         "pictures, quicker refreshes and more cities.")
         time.sleep(0.5)
-        code, text = program.driver("text", "Check latest version", "1008")
-        self.assertEqual(code, 0)
-        self.assertEqual(text, "2.0 is available\n Sharper condition pictures, quicker "
-                               "refreshes and more cities.")
-        program.screenshot("version-result.png")
-        self.assertEqual(program.driver("close", "Check latest version")[0], 0)
-        self.assertTrue(wait_for(
-            lambda: program.driver("wait-dialog", "Check latest version", "0")[0] != 0, 10))
+        screenshot(program, os.path.join(ARGS.work, "version-result.png"), shown)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
 
         # The version running is the latest once the site offers it.
         self.service.get("/_control/version?value=1.0&news=Same")
         program.driver("command", "32788")
-        self.assertEqual(program.driver("wait-dialog", "Check latest version", "30")[0], 0)
-        code, text = program.driver("text", "Check latest version", "65535")
-        self.assertEqual(text, "No new version available, current version is lastest version.")
-        program.driver("close", "Check latest version")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Check latest version"), 30))
+        self.assertEqual(dialog_text(program, 0xFFFF),
+                         "No new version available, current version is lastest version.")
+        program.driver("escape-dialog")
 
     def test_a_comment_waits_for_the_site_and_arrives_as_utf8(self):
         program = self.program(cities=CITIES[:1])
@@ -286,24 +369,54 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(program.driver("wait-widget", "60")[0], 0)
         self.service.get("/_control/mode?path=/submit-brisalune.php&mode=stall:4")
         program.driver("command", "32790")
-        self.assertEqual(program.driver("wait-dialog", "Leave a comment", "30")[0], 0)
+        shown = wait_for(lambda: shown_dialog(program, "Leave a comment"), 30)
+        self.assertTrue(shown, "no comment dialog")
         comment = "Gr\u00fc\u00dfe & merci, \u6771\u4eac"
-        self.assertEqual(program.driver("set-text", "Leave a comment", "1002", comment)[0], 0)
-        self.assertEqual(program.driver("click", "Leave a comment", "1004")[0], 0)
+        program.driver("set-text", "1002", comment)
+        program.driver("click", "1004")
         time.sleep(1.3)
-        code, text = program.driver("text", "Leave a comment", "1001")
-        self.assertTrue(text.startswith("\n Submit your comment, please wait ."), repr(text))
-        program.screenshot("comment-waiting.png")
+        self.assertTrue(dialog_text(program, 1001).startswith(
+            "\r\n Submit your comment, please wait . ."), dialog_text(program, 1001))
+        screenshot(program, os.path.join(ARGS.work, "comment-waiting.png"), shown)
 
-        self.assertEqual(program.driver("wait-dialog", "Success", "15")[0], 0)
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Success"), 15))
         posts = json.loads(self.service.get("/_control/posts"))
         self.assertEqual(len(posts), 1)
         body = bytes.fromhex(posts[0]["body_hex"]).rstrip(b"\0").decode("ascii")
         fields = [pair.split("=", 1) for pair in body.split("&") if pair]
         self.assertEqual([name for name, _ in fields], ["name", "comment", "agent"])
         self.assertEqual(urllib.parse.unquote_plus(fields[1][1], encoding="utf-8"), comment)
-        self.assertTrue(urllib.parse.unquote_plus(fields[2][1]).startswith("brisalune 1.0 / windows"))
-        program.driver("close", "Success")
+        self.assertTrue(urllib.parse.unquote_plus(fields[2][1]).startswith(
+            "brisalune 1.0 / windows"))
+        program.driver("escape-dialog")
+
+
+def shown_dialog(program, caption):
+    """The rectangle of the dialog shown over the widget when its caption is `caption`."""
+    code, out = program.driver("dialog")
+    fields = out.split()
+    if code != 0 or len(fields) != 5 or bytes.fromhex(fields[0]).decode() != caption:
+        return None
+    return [int(f) for f in fields[1:]]
+
+
+def dialog_text(program, control):
+    """The text of a control of the dialog shown over the widget."""
+    code, out = program.driver("text", str(control))
+    return bytes.fromhex(out.strip()).decode() if code == 0 else None
+
+
+def screenshot(program, path, rect):
+    """The screen around `rect` (left, top, right, bottom), for a person to look at. Taken
+    through Wine's own screen: the X server's copy may show a dialog as a black box."""
+    left, top, right, bottom = rect
+    left, top = max(left - 20, 0), max(top - 20, 0)
+    raw = path + ".ppm"
+    if program.driver("screenshot", windows_path(raw))[0] != 0:
+        raise RuntimeError("no screenshot")
+    subprocess.run(["convert", raw, "-crop", "%dx%d+%d+%d" % (right - left + 20,
+                    bottom - top + 20, left, top), "+repage", path], check=True)
+    os.remove(raw)
 
 
 def main():
