@@ -59,6 +59,16 @@ class Helpers(unittest.TestCase):
         self.assertEqual(g.tidy_admin2('City of '), 'City of ')
         self.assertEqual(g.tidy_admin2('Aberdeen City'), 'Aberdeen City')
 
+    def test_search_keys_fold_accents_case_and_special_letters(self):
+        for name, key in [('Zürich', 'zurich'), ('São Paulo', 'sao paulo'), ('ŁÓDŹ', 'lodz'),
+                          ('Straße', 'strasse'), ('Côte d’Ivoire', "cote d'ivoire"),
+                          ('İzmir', 'izmir'), ('Calgary', None), ('Ville\u0301', 'ville')]:
+            self.assertEqual(g.search_key(name), key, name)
+        table = g.fold_table(['Zürich'])
+        self.assertEqual((table['Ü'], table['ü'], table['\u0308']), ('u', 'u', ''))
+        self.assertNotIn('Z', table)
+        self.assertEqual(g.program_fold(table, 'ZÜr\u0308'), 'zur')
+
     def test_collation_ignores_accents_and_case_first(self):
         names = ['Zürich', 'île', 'Île-de-France', 'Aarau', 'Ile', 'Österreich', 'Oslo']
         self.assertEqual(
@@ -108,11 +118,18 @@ class SelfCheck(unittest.TestCase):
         self.broken('catalogue/countrylist.xml', b'name="Afghanistan"', b'name="Zzz"',
                     'alphabetical')
 
+    def test_search_key_rules(self):
+        self.broken('catalogue/ch.xml', b' key="zurich"', b'', 'search key')
+        self.broken('catalogue/ch.xml', b' key="zurich"', b' key="zuerich"', 'search key')
+        self.broken('catalogue/ca.xml', b'lon="-114.08529"/>', b'lon="-114.08529" key="calgary"/>',
+                    'search key')
+        self.broken('catalogue/countrylist.xml', 'ü'.encode(), b'', 'fold table')
+
     def test_shape_rules(self):
         self.broken('catalogue/ca.xml', b'<prov name="Alberta">',
                     b'<prov name="Alberta"><subprov name="X"/>', 'sub-provinces')
-        self.broken('catalogue/fr.xml', 'name="Île-de-France">\n'.encode(),
-                    'name="Île-de-France">\n<city name="A" param="wc:2&amp;q=A%2c+FRA" '
+        self.broken('catalogue/fr.xml', 'name="Île-de-France" key="ile-de-france">\n'.encode(),
+                    'name="Île-de-France" key="ile-de-france">\n<city name="A" param="wc:2&amp;q=A%2c+FRA" '
                     'lat="1" lon="1"/>\n'.encode(), 'sub-provinces')
         self.broken('catalogue/fr.xml', b'<subprov name="Paris">\n', b'', 'not well-formed')
         self.broken('catalogue/ca.xml', b' lat=', b' x="1" lat=', 'malformed city')
