@@ -34,6 +34,11 @@ int TextListBox::selection() const {
     return selected == LB_ERR ? -1 : static_cast<int>(selected);
 }
 
+void TextListBox::Select(int row) {
+    SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    repaintSelection();
+}
+
 int TextListBox::count() const {
     const LRESULT items = SendMessageW(hwnd_, LB_GETCOUNT, 0, 0);
     return items == LB_ERR ? 0 : static_cast<int>(items);

@@ -28,6 +28,8 @@ class TextListBox : public win::Control {
     void SetItems(const std::vector<std::string>& items);
     // The selected row, or -1.
     int selection() const;
+    // Selects the row as a click would, without telling the parent.
+    void Select(int row);
     int count() const;
     int lastPainted() const { return lastPainted_; }
 

@@ -5,6 +5,8 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CAddCityDlg.h"
+#include "ui/CDelCityDlg.h"
 #include "ui/CInfoDlg.h"
 
 namespace brisalune {
@@ -271,12 +273,33 @@ void CWidgetDlg::ConfirmExit() {
 }
 
 INT_PTR CWidgetDlg::RunChildDialog(std::unique_ptr<win::Dialog> dialog) {
+    return RunChildDialog(*dialog);
+}
+
+INT_PTR CWidgetDlg::RunChildDialog(win::Dialog& dialog) {
     // A stack, so that a dialog opened over another from the tray hands the private messages
     // back to the first one when it closes.
-    activeDialogs_.push_back(dialog.get());
-    const INT_PTR result = dialog->DoModal();
+    activeDialogs_.push_back(&dialog);
+    const INT_PTR result = dialog.DoModal();
     activeDialogs_.pop_back();
     return result;
+}
+
+int CWidgetDlg::FindCity(int position, const std::string& name, const std::string& param) {
+    const auto same = [&](int i) {
+        const std::optional<CityRecord> city = engine_.cityAt(i);
+        return city && city->info.name == name && city->info.param == param;
+    };
+    if (same(position)) {
+        return position;
+    }
+    const int count = engine_.cityCount();
+    for (int i = 0; i < count; ++i) {
+        if (same(i)) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void CWidgetDlg::HideToTray() {
@@ -521,9 +544,43 @@ void CWidgetDlg::openHelp() {
     RunChildDialog(std::make_unique<CInfoDlg>(hwnd_, "Help", helpText()));
 }
 
+void CWidgetDlg::openAddCity() {
+    if (addCity_ != nullptr) {
+        SetForegroundWindow(addCity_->hwnd());
+        return;
+    }
+    std::unique_ptr<CAddCityDlg> dialog = makeAddCity();
+    addCity_ = dialog.get();
+    const INT_PTR result = RunChildDialog(*dialog);
+    addCity_ = nullptr;
+    if (result == IDOK) {
+        AddCityFromText(dialog->GetSelectedCity());
+    }
+}
+
+void CWidgetDlg::openRemoveCity() {
+    std::unique_ptr<CDelCityDlg> dialog = makeRemoveCity();
+    if (RunChildDialog(*dialog) != IDOK || !dialog->removal()) {
+        return;
+    }
+    // The list may have changed under the open dialog: remove the city the user confirmed or
+    // nothing, never the one that moved into its place.
+    const CDelCityDlg::Removal& city = *dialog->removal();
+    const int position = FindCity(city.position, city.name, city.param);
+    if (position >= 0) {
+        RemoveRow(position);
+    }
+}
+
+std::unique_ptr<CAddCityDlg> CWidgetDlg::makeAddCity() {
+    return std::make_unique<CAddCityDlg>(hwnd_, catalogue_, engine_, programDirectory_);
+}
+
+std::unique_ptr<CDelCityDlg> CWidgetDlg::makeRemoveCity() {
+    return std::make_unique<CDelCityDlg>(hwnd_, engine_);
+}
+
 // These dialogs arrive with later work; until then the commands do nothing.
-void CWidgetDlg::openAddCity() {}
-void CWidgetDlg::openRemoveCity() {}
 void CWidgetDlg::openSettings() {}
 void CWidgetDlg::openDetails(int) {}
 void CWidgetDlg::openShare(int) {}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "draw/ImageButton.h"
+#include "store/CityCatalogue.h"
 #include "ui/CityListBox.h"
 #include "ui/TrayIcon.h"
 #include "win/Dialog.h"
@@ -19,6 +20,8 @@ namespace brisalune {
 class RefreshEngine;
 class WeatherJob;
 class CityRecord;
+class CAddCityDlg;
+class CDelCityDlg;
 
 class CWidgetDlg : public win::Dialog {
   public:
@@ -37,6 +40,10 @@ class CWidgetDlg : public win::Dialog {
     void ShowMoreMenu();
     void ConfirmExit();
     INT_PTR RunChildDialog(std::unique_ptr<win::Dialog> dialog);
+    INT_PTR RunChildDialog(win::Dialog& dialog);
+    // The position of the city with this name and parameter: `position` when it is still
+    // there, else the first such city; -1 when it is gone.
+    int FindCity(int position, const std::string& name, const std::string& param);
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -69,9 +76,15 @@ class CWidgetDlg : public win::Dialog {
     virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
     virtual void endProcess();
 
-    // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openAddCity();
     virtual void openRemoveCity();
+    // The city dialogs as the widget makes them; tests make ones with scripted answers.
+    virtual std::unique_ptr<CAddCityDlg> makeAddCity();
+    virtual std::unique_ptr<CDelCityDlg> makeRemoveCity();
+    CityCatalogue& catalogue() { return catalogue_; }
+    RefreshEngine& engine() { return engine_; }
+    const std::string& programDirectory() const { return programDirectory_; }
+    // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openSettings();
     virtual void openDetails(int position);
     virtual void openShare(int position);
@@ -99,6 +112,10 @@ class CWidgetDlg : public win::Dialog {
     ImageButton buttons_[5];
     CityRows rows_;
     std::vector<win::Dialog*> activeDialogs_;
+    // Read once, the first time Add City opens, and kept for the process.
+    CityCatalogue catalogue_;
+    // Open Add City dialog, if any: a second one would release the provinces the first shows.
+    win::Dialog* addCity_ = nullptr;
 };
 
 }  // namespace brisalune
