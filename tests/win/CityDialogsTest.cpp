@@ -11,6 +11,8 @@
 #include "TestSupport.h"
 #include "WinTestSupport.h"
 #include "base/Messages.h"
+#include "base/Texts.h"
+#include "draw/DibImage.h"
 #include "engine/JobQueue.h"
 #include "engine/RefreshEngine.h"
 #include "engine/ThreadMessageNotifier.h"
@@ -143,6 +145,19 @@ class CityDialogsTest : public ::testing::Test {
     Script script;
     std::unique_ptr<Scripted<CAddCityDlg>> addCity;
 };
+
+TEST_F(CityDialogsTest, EveryCountryOfTheCatalogueHasItsFlag) {
+    std::vector<std::string> missing;
+    for (const CatalogueCountry& country : catalogue.LoadCountryList()) {
+        DibImage flag;
+        if (flag.Load(FlagImagePath(dir.path(), country.code)) != S_OK || flag.width() != 32 ||
+            flag.height() != 24) {
+            missing.push_back(country.code);
+        }
+    }
+    EXPECT_EQ(catalogue.LoadCountryList().size(), 237u);
+    EXPECT_EQ(missing, std::vector<std::string>{});
+}
 
 TEST_F(CityDialogsTest, EveryLevelForwardAndBack) {
     start("");
