@@ -6,7 +6,17 @@
 //   driver exit                        chooses Exit and answers Yes
 //   driver escape                      presses Escape in the widget
 //   driver hover ID                    rests the pointer on the widget's control ID
-// Exit code 0 on success, 1 on failure, 2 when the widget is not found.
+//   driver click ID                    clicks the widget's button ID (a BN_CLICKED)
+//   driver wait-dialog add|remove|query SECONDS
+//                                      waits until Add City, Remove City or a "Query" box
+//                                      is shown and brings it to the front
+//   driver add-state                   prints Add City's title, its list's row count and
+//                                      selection, and whether the list has the focus
+//   driver remove-state                prints Remove City's row count and selection
+//   driver type TEXT                   types the letters and blanks of TEXT on the keyboard
+//   driver key down|up|return|escape   presses the key on the keyboard
+// Keys go through the system's input queue to whichever window has the focus, as a user's
+// would. Exit code 0 on success, 1 on failure, 2 when the widget (or dialog) is not found.
 #include <windows.h>
 
 #include <cstdio>
@@ -74,6 +84,67 @@ int rows(HWND widget) {
     return 0;
 }
 
+// A shown dialog of this program: Add City by its keyword box and list, Remove City and the
+// Yes/No boxes by their captions.
+HWND findDialog(const std::string& kind) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
+        if (!IsWindowVisible(window)) {
+            continue;
+        }
+        wchar_t caption[128] = {};
+        GetWindowTextW(window, caption, 128);
+        if (kind == "add" && GetDlgItem(window, IDC_KEYWORD) != nullptr &&
+            GetDlgItem(window, IDC_CATALOGUE_LIST) != nullptr) {
+            return window;
+        }
+        if ((kind == "remove" && std::wstring(caption) == L"Remove City") ||
+            (kind == "query" && std::wstring(caption) == L"Query")) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void press(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+    // One key at a time, as a person types: every keystroke refilters and repaints.
+    Sleep(120);
+}
+
+int type(const std::string& text) {
+    for (const char c : text) {
+        const SHORT key = VkKeyScanW(static_cast<wchar_t>(c));
+        if (key == -1 || (key & 0xFF00) != 0) {
+            std::printf("cannot type %c\n", c);
+            return 1;
+        }
+        press(static_cast<WORD>(key & 0xFF));
+    }
+    return 0;
+}
+
+int listState(HWND dialog, int listId) {
+    HWND list = GetDlgItem(dialog, listId);
+    wchar_t caption[256] = {};
+    GetWindowTextW(dialog, caption, 256);
+    char title[768] = {};
+    WideCharToMultiByte(CP_UTF8, 0, caption, -1, title, sizeof title, nullptr, nullptr);
+    GUITHREADINFO input{};
+    input.cbSize = sizeof input;
+    const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &input) &&
+                         input.hwndFocus == list;
+    std::printf("title %s\nrows %d\nselected %d\nfocus %d\n", title,
+                static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)),
+                static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)), focused ? 1 : 0);
+    return 0;
+}
+
 int exitWithYes(HWND widget) {
     PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
     for (int i = 0; i < 100; ++i) {
@@ -104,6 +175,40 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string command = argv[1];
+    if (command == "wait-dialog" && argc > 2) {
+        const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
+        for (int i = 0; i < seconds * 10; ++i) {
+            if (HWND dialog = findDialog(argv[2])) {
+                SetForegroundWindow(dialog);
+                Sleep(200);
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 2;
+    }
+    if (command == "add-state" || command == "remove-state") {
+        const bool add = command == "add-state";
+        HWND dialog = findDialog(add ? "add" : "remove");
+        return dialog == nullptr ? 2
+                                 : listState(dialog, add ? IDC_CATALOGUE_LIST : IDC_DEL_CITY_LIST);
+    }
+    if (command == "type" && argc > 2) {
+        return type(argv[2]);
+    }
+    if (command == "key" && argc > 2) {
+        const std::string name = argv[2];
+        const WORD key = name == "down"     ? VK_DOWN
+                         : name == "up"     ? VK_UP
+                         : name == "return" ? VK_RETURN
+                         : name == "escape" ? VK_ESCAPE
+                                            : 0;
+        if (key == 0) {
+            return 1;
+        }
+        press(key);
+        return 0;
+    }
     if (command == "wait-widget") {
         const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
         for (int i = 0; i < seconds * 10; ++i) {
@@ -138,6 +243,12 @@ int main(int argc, char** argv) {
         SetCursorPos(control.left + 2, control.top + 2);
         Sleep(100);
         SetCursorPos((control.left + control.right) / 2, (control.top + control.bottom) / 2);
+        return 0;
+    }
+    if (command == "click" && argc > 2) {
+        const int id = std::atoi(argv[2]);
+        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(widget, id)));
         return 0;
     }
     if (command == "escape") {
