@@ -4,6 +4,9 @@
 
 namespace brisalune {
 
+IconListBox::IconListBox() = default;
+IconListBox::~IconListBox() = default;
+
 void IconListBox::SetRows(const IconRows& rows) {
     rows_ = &rows;
     fill(rows.size());
@@ -23,15 +26,25 @@ void IconListBox::drawContent(HDC dc, const RECT& row, size_t index) const {
         return;
     }
     const IconRow& icon = (*rows_)[index];
-    // Loaded for each paint: only the rows in view are painted, and the pictures are small.
-    DibImage image;
-    if (image.Load(icon.imagePath) == S_OK) {
-        const int width = image.width();
-        const int height = image.height();
-        image.StretchBlt(dc, row.left + 2, row.top + (kRowHeight - height) / 2, width, height, 0, 0,
-                         width, height);
+    if (DibImage* image = picture(icon.imagePath)) {
+        const int width = image->width();
+        const int height = image->height();
+        image->StretchBlt(dc, row.left + 2, row.top + (kRowHeight - height) / 2, width, height, 0,
+                          0, width, height);
     }
     drawName(dc, row, icon.name);
+}
+
+DibImage* IconListBox::picture(const std::string& path) const {
+    auto found = pictures_.find(path);
+    if (found == pictures_.end()) {
+        auto image = std::make_unique<DibImage>();
+        if (image->Load(path) != S_OK) {
+            image.reset();
+        }
+        found = pictures_.emplace(path, std::move(image)).first;
+    }
+    return found->second.get();
 }
 
 }  // namespace brisalune
