@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "engine/JobQueue.h"
+#include "engine/MsnSource.h"
 #include "engine/RefreshEngine.h"
 #include "store/CityListStore.h"
 
@@ -61,6 +62,30 @@ void BM_Load1000CityList(benchmark::State& state) {
     state.SetLabel("1,000 cities x 5 days");
 }
 BENCHMARK(BM_Load1000CityList)->Unit(benchmark::kMillisecond);
+
+// One weather answer as the service shapes it: current conditions, five days and the toolbar.
+void BM_ParseForecast(benchmark::State& state) {
+    std::string answer =
+        "<?xml version=\"1.0\"?>\r\n<weatherdata "
+        "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\">\r\n"
+        "  <weather weatherlocationname=\"Calgary, AB\" degreetype=\"F\" alert=\"\">\r\n"
+        "    <current temperature=\"25\" skycode=\"30\" skytext=\"Partly Sunny\" "
+        "date=\"2026-12-06\" day=\"Sunday\"/>\r\n";
+    for (int i = 0; i < 5; ++i) {
+        answer +=
+            "    <forecast low=\"14\" high=\"28\" skycodeday=\"28\" skytextday=\"Mostly "
+            "Cloudy\" date=\"2026-12-0" +
+            std::to_string(5 + i) + "\" day=\"Saturday\" shortday=\"Sat\" precip=\"10\"/>\r\n";
+    }
+    answer +=
+        "    <toolbar timewindow=\"60\" minversion=\"1.0.1965.0\"/>\r\n  </weather>\r\n"
+        "</weatherdata>\r\n";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(MsnSource::ParseForecast(answer).size());
+    }
+    state.SetLabel("5 days, " + std::to_string(answer.size()) + " bytes");
+}
+BENCHMARK(BM_ParseForecast)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace brisalune

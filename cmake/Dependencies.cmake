@@ -1,32 +1,21 @@
 find_package(Threads REQUIRED)
 
 if(WIN32)
-  # Debian's TinyXML source, with its security patches, unpacked by `make deps`.
-  if(NOT TINYXML_SOURCE_DIR)
-    file(GLOB _tinyxml_dirs "${CMAKE_SOURCE_DIR}/build/tinyxml-src/tinyxml-*")
-    list(GET _tinyxml_dirs 0 _tinyxml_dir)
-    set(TINYXML_SOURCE_DIR "${_tinyxml_dir}" CACHE PATH "" FORCE)
+  # Debian's pugixml source, unpacked by `make deps` and built here with the program's compiler.
+  if(NOT PUGIXML_SOURCE_DIR)
+    file(GLOB _pugixml_dirs "${CMAKE_SOURCE_DIR}/build/pugixml-src/pugixml-*/src")
+    list(GET _pugixml_dirs 0 _pugixml_dir)
+    set(PUGIXML_SOURCE_DIR "${_pugixml_dir}" CACHE PATH "" FORCE)
   endif()
-  if(NOT EXISTS "${TINYXML_SOURCE_DIR}/tinyxml.cpp")
-    message(FATAL_ERROR "TinyXML source not found; run `make deps` first")
+  if(NOT EXISTS "${PUGIXML_SOURCE_DIR}/pugixml.cpp")
+    message(FATAL_ERROR "pugixml source not found; run `make deps` first")
   endif()
-  add_library(tinyxml STATIC
-    ${TINYXML_SOURCE_DIR}/tinyxml.cpp
-    ${TINYXML_SOURCE_DIR}/tinyxmlparser.cpp
-    ${TINYXML_SOURCE_DIR}/tinyxmlerror.cpp
-    ${TINYXML_SOURCE_DIR}/tinystr.cpp)
-  target_compile_definitions(tinyxml PUBLIC TIXML_USE_STL)
-  target_compile_options(tinyxml PRIVATE -w)
-  target_include_directories(tinyxml SYSTEM PUBLIC ${TINYXML_SOURCE_DIR})
-  add_library(TinyXml::TinyXml ALIAS tinyxml)
+  add_library(pugixml STATIC ${PUGIXML_SOURCE_DIR}/pugixml.cpp)
+  target_compile_options(pugixml PRIVATE -w)
+  target_include_directories(pugixml SYSTEM PUBLIC ${PUGIXML_SOURCE_DIR})
+  add_library(pugixml::pugixml ALIAS pugixml)
 else()
-  find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
-  find_library(TINYXML_LIBRARY tinyxml REQUIRED)
-  add_library(TinyXml::TinyXml UNKNOWN IMPORTED)
-  set_target_properties(TinyXml::TinyXml PROPERTIES
-    IMPORTED_LOCATION ${TINYXML_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${TINYXML_INCLUDE_DIR}
-    INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+  find_package(pugixml 1.11 REQUIRED)
 endif()
 
 if(BRISALUNE_TESTS)

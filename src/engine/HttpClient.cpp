@@ -4,7 +4,8 @@
 
 namespace brisalune {
 
-HttpClient::HttpClient(RefreshLog& log) : log_(log) {}
+HttpClient::HttpClient(RefreshLog& log, std::chrono::milliseconds deadline)
+    : log_(log), deadline_(deadline) {}
 
 HttpClient::~HttpClient() = default;
 

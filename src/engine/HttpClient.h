@@ -2,8 +2,13 @@
 // body comes back as text by the reading rule of AnswerLines (HttpText.h), empty when nothing
 // could be read; the status code is not looked at, so an error page comes back like any body.
 // Nothing is retried here: retries of weather downloads are the refresh engine's business.
+// Answers come over plain HTTP from anyone on the path, so every exchange is bounded: a body
+// larger than kMaxAnswerBytes, or one still arriving when the deadline has passed, is given up
+// where it stands and comes back empty, with a line in the log.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 namespace brisalune {
@@ -12,8 +17,14 @@ class RefreshLog;
 
 class HttpClient {
   public:
+    static constexpr size_t kMaxAnswerBytes = 1024 * 1024;
+    // On top of the time-out of each step, which a server sending a byte now and then never
+    // reaches. It is looked at before every read of the body, so a read already waiting may
+    // overrun it by up to one time-out; headers are bounded by the time-outs alone.
+    static constexpr std::chrono::milliseconds kDeadline{30000};
+
     // A read that breaks off midway is reported in this log, which must outlive the client.
-    explicit HttpClient(RefreshLog& log);
+    explicit HttpClient(RefreshLog& log, std::chrono::milliseconds deadline = kDeadline);
     virtual ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
@@ -32,6 +43,7 @@ class HttpClient {
 
   private:
     RefreshLog& log_;
+    std::chrono::milliseconds deadline_;
     std::string form_;
 };
 

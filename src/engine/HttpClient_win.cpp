@@ -2,6 +2,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "base/WideText.h"
@@ -130,15 +131,34 @@ std::string errorMessage(DWORD code) {
     return narrow(message);
 }
 
-std::string readAnswer(HINTERNET request, RefreshLog& log) {
+using Clock = std::chrono::steady_clock;
+
+constexpr char kExceptionWord[] = "CInternetException * e";
+
+struct Limits {
+    Clock::time_point deadline;
+    std::chrono::milliseconds allowed;
+};
+
+std::string readAnswer(HINTERNET request, RefreshLog& log, const Limits& limits) {
     AnswerLines lines;
     std::string buffer(kReadChunk, '\0');
+    size_t received = 0;
     const auto fail = [&] {
         const DWORD code = GetLastError();
-        log.append("CInternetException * e" + errorMessage(code));
+        log.append(kExceptionWord + errorMessage(code));
         return lines.abandon();
     };
+    const auto refuse = [&](const std::string& why) {
+        log.append(kExceptionWord + why);
+        return std::string();
+    };
     for (;;) {
+        if (Clock::now() >= limits.deadline) {
+            const auto seconds = (limits.allowed.count() + 999) / 1000;
+            return refuse("The answer did not arrive within " + std::to_string(seconds) +
+                          " seconds.");
+        }
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
             return fail();
@@ -146,12 +166,21 @@ std::string readAnswer(HINTERNET request, RefreshLog& log) {
         if (available == 0) {
             return lines.finish();
         }
+        // One byte past the limit is enough to know the answer is too large.
+        const size_t wanted =
+            std::min({static_cast<size_t>(available), static_cast<size_t>(kReadChunk),
+                      HttpClient::kMaxAnswerBytes + 1 - received});
         DWORD got = 0;
-        if (!InternetReadFile(request, buffer.data(), std::min(available, kReadChunk), &got)) {
+        if (!InternetReadFile(request, buffer.data(), static_cast<DWORD>(wanted), &got)) {
             return fail();
         }
         if (got == 0) {
             return lines.finish();
+        }
+        received += got;
+        if (received > HttpClient::kMaxAnswerBytes) {
+            return refuse("The answer is larger than " +
+                          std::to_string(HttpClient::kMaxAnswerBytes >> 20) + " MiB.");
         }
         lines.feed(std::string_view(buffer.data(), got));
     }
@@ -166,7 +195,9 @@ struct Exchange {
 
 // Session, connection and request are closed in the reverse order of opening when the handles
 // go out of scope, on every path.
-std::string perform(const std::string& url, const Exchange& exchange, RefreshLog& log) {
+std::string perform(const std::string& url, const Exchange& exchange, RefreshLog& log,
+                    std::chrono::milliseconds allowed) {
+    const Limits limits{Clock::now() + allowed, allowed};
     InternetHandle session(openSession());
     if (!session) {
         return std::string();
@@ -204,14 +235,14 @@ std::string perform(const std::string& url, const Exchange& exchange, RefreshLog
     if (!HttpSendRequestW(request.get(), nullptr, 0, data, dataLength)) {
         return std::string();
     }
-    return readAnswer(request.get(), log);
+    return readAnswer(request.get(), log, limits);
 }
 
 }  // namespace
 
 std::string HttpClient::Get(const std::string& url) {
     const Exchange exchange{L"GET", kGetFlags, nullptr, nullptr};
-    return perform(url, exchange, log_);
+    return perform(url, exchange, log_, deadline_);
 }
 
 std::string HttpClient::Post(const std::string& url) {
@@ -221,7 +252,7 @@ std::string HttpClient::Post(const std::string& url) {
         nullptr,
     };
     const Exchange exchange{L"POST", kPostFlags, kHeaders, &form_};
-    return perform(url, exchange, log_);
+    return perform(url, exchange, log_, deadline_);
 }
 
 }  // namespace brisalune

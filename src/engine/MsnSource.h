@@ -2,8 +2,10 @@
 // from the service's XML answer.
 #pragma once
 
+#include <chrono>
 #include <string>
 
+#include "engine/HttpClient.h"
 #include "model/Records.h"
 
 namespace brisalune {
@@ -12,15 +14,21 @@ class RefreshLog;
 
 class MsnSource {
   public:
-    // The HTTP layer reports broken-off answers in this log.
-    explicit MsnSource(RefreshLog& log) : log_(log) {}
+    // No city keeps more days than this, whatever the service sends.
+    static constexpr size_t kMaxDays = 10;
+
+    // The HTTP layer reports broken-off answers in this log. Tests shorten the deadline of the
+    // download.
+    explicit MsnSource(RefreshLog& log, std::chrono::milliseconds deadline = HttpClient::kDeadline)
+        : log_(log), deadline_(deadline) {}
 
     // Downloads and parses; an empty list when nothing usable arrived, which the engine reads
     // as a failed download. Windows builds only.
     ForecastList FetchForecast(const std::string& param);
 
     // The days of an answer in document order: one per `forecast` element under the root's
-    // first child element. Empty when the text is not XML or has no such level.
+    // first child element, the first kMaxDays of them. Empty when the text is not XML or has no
+    // such level.
     static ForecastList ParseForecast(const std::string& text);
 
     // The request for a location parameter, which is already in URL form and appended as it
@@ -30,6 +38,7 @@ class MsnSource {
 
   private:
     RefreshLog& log_;
+    std::chrono::milliseconds deadline_;
 };
 
 }  // namespace brisalune

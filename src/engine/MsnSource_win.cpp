@@ -6,7 +6,7 @@ namespace brisalune {
 ForecastList MsnSource::FetchForecast(const std::string& param) {
     std::string answer;
     {
-        HttpClient client(log_);
+        HttpClient client(log_, deadline_);
         answer = client.Get(RequestUrl(param));
     }
     return ParseForecast(answer);

@@ -1,9 +1,7 @@
 #include "store/CityCatalogue.h"
 
-#include <tinyxml.h>
-
-#include "base/XmlResource.h"
 #include "base/XmlFile.h"
+#include "base/XmlResource.h"
 
 namespace brisalune {
 
@@ -11,25 +9,24 @@ namespace {
 
 // Attributes are taken by position, whatever they are called; an element with fewer than
 // `count` of them is not used.
-bool attributeValues(const TiXmlElement& element, size_t count, std::string* values) {
-    const TiXmlAttribute* attribute = element.FirstAttribute();
+bool attributeValues(const pugi::xml_node& element, size_t count, std::string* values) {
+    pugi::xml_attribute attribute = element.first_attribute();
     for (size_t i = 0; i < count; ++i) {
-        if (attribute == nullptr) {
+        if (!attribute) {
             return false;
         }
-        values[i] = attribute->ValueStr();
-        attribute = attribute->Next();
+        values[i] = attribute.value();
+        attribute = attribute.next_attribute();
     }
     return true;
 }
 
 // The search key is the one attribute taken by its name: it comes last, after the positions.
-std::string keyOf(const TiXmlElement& element) {
-    const char* key = element.Attribute("key");
-    return key != nullptr ? key : std::string();
+std::string keyOf(const pugi::xml_node& element) {
+    return element.attribute("key").value();
 }
 
-std::optional<CatalogueCity> cityOf(const TiXmlElement& element) {
+std::optional<CatalogueCity> cityOf(const pugi::xml_node& element) {
     std::string values[2];
     if (!attributeValues(element, 2, values)) {
         return std::nullopt;
@@ -38,38 +35,34 @@ std::optional<CatalogueCity> cityOf(const TiXmlElement& element) {
 }
 
 // The document's root element, or none when it is missing or does not parse.
-const TiXmlElement* parseRoot(const std::optional<std::string>& bytes, TiXmlDocument& document) {
+pugi::xml_node parseRoot(const std::optional<std::string>& bytes, pugi::xml_document& document) {
     if (!bytes || !parseXmlText(*bytes, document)) {
-        return nullptr;
+        return pugi::xml_node();
     }
-    return document.RootElement();
+    return document.document_element();
 }
 
-CatalogueRegion regionOf(const TiXmlElement& element, std::string name) {
+CatalogueRegion regionOf(const pugi::xml_node& element, std::string name) {
     CatalogueRegion region{std::move(name), {}, keyOf(element)};
-    for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement()) {
-        if (child->ValueStr() != "city") {
-            continue;
-        }
-        if (std::optional<CatalogueCity> city = cityOf(*child)) {
+    for (const pugi::xml_node& child : element.children("city")) {
+        if (std::optional<CatalogueCity> city = cityOf(child)) {
             region.cities.push_back(std::move(*city));
         }
     }
     return region;
 }
 
-CatalogueProvince provinceOf(const TiXmlElement& element, std::string name) {
+CatalogueProvince provinceOf(const pugi::xml_node& element, std::string name) {
     CatalogueProvince province{std::move(name), {}, {}, keyOf(element)};
-    for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement()) {
-        if (child->ValueStr() == "subprov") {
+    for (const pugi::xml_node& child : element.children()) {
+        const std::string_view kind = child.name();
+        if (kind == "subprov") {
             std::string regionName;
-            if (attributeValues(*child, 1, &regionName)) {
-                province.regions.push_back(regionOf(*child, std::move(regionName)));
+            if (attributeValues(child, 1, &regionName)) {
+                province.regions.push_back(regionOf(child, std::move(regionName)));
             }
-        } else if (child->ValueStr() == "city") {
-            if (std::optional<CatalogueCity> city = cityOf(*child)) {
+        } else if (kind == "city") {
+            if (std::optional<CatalogueCity> city = cityOf(child)) {
                 province.cities.push_back(std::move(*city));
             }
         }
@@ -108,18 +101,18 @@ size_t nextCodePoint(std::string_view text, char32_t* code) {
 }
 
 // The country list's <fold from=".." to=".."/>: every character of `from` folds to `to`.
-void addFolding(const TiXmlElement& element, std::unordered_map<char32_t, std::string>& folding) {
-    const char* from = element.Attribute("from");
-    const char* to = element.Attribute("to");
-    if (from == nullptr || to == nullptr) {
+void addFolding(const pugi::xml_node& element, std::unordered_map<char32_t, std::string>& folding) {
+    const pugi::xml_attribute from = element.attribute("from");
+    const pugi::xml_attribute to = element.attribute("to");
+    if (!from || !to) {
         return;
     }
-    std::string_view chars(from);
+    std::string_view chars(from.value());
     while (!chars.empty()) {
         char32_t code = 0;
         const size_t length = nextCodePoint(chars, &code);
         if (code != 0) {
-            folding[code] = to;
+            folding[code] = to.value();
         }
         chars.remove_prefix(length);
     }
@@ -136,24 +129,16 @@ std::vector<CatalogueCountry>& CityCatalogue::LoadCountryList() {
         return *countries_;
     }
     countries_.emplace();
-    TiXmlDocument document;
-    const TiXmlElement* root = parseRoot(loader_("IDR_countrylist"), document);
-    if (root == nullptr) {
-        return *countries_;
-    }
-    for (const TiXmlElement* element = root->FirstChildElement(); element != nullptr;
-         element = element->NextSiblingElement()) {
-        if (element->ValueStr() == "fold") {
-            addFolding(*element, folding_);
-            continue;
-        }
-        if (element->ValueStr() != "country") {
-            continue;
-        }
+    pugi::xml_document document;
+    const pugi::xml_node root = parseRoot(loader_("IDR_countrylist"), document);
+    for (const pugi::xml_node& element : root.children()) {
+        const std::string_view kind = element.name();
         std::string values[2];
-        if (attributeValues(*element, 2, values)) {
+        if (kind == "fold") {
+            addFolding(element, folding_);
+        } else if (kind == "country" && attributeValues(element, 2, values)) {
             countries_->push_back(
-                {std::move(values[0]), std::move(values[1]), std::nullopt, keyOf(*element)});
+                {std::move(values[0]), std::move(values[1]), std::nullopt, keyOf(element)});
         }
     }
     return *countries_;
@@ -165,19 +150,12 @@ void CityCatalogue::LoadProvinces(CatalogueCountry& country) const {
     }
     // Present from here on, so a country whose document fails counts as loaded and empty.
     country.provinces.emplace();
-    TiXmlDocument document;
-    const TiXmlElement* root = parseRoot(loader_("IDR_" + country.code), document);
-    if (root == nullptr) {
-        return;
-    }
-    for (const TiXmlElement* element = root->FirstChildElement(); element != nullptr;
-         element = element->NextSiblingElement()) {
-        if (element->ValueStr() != "prov") {
-            continue;
-        }
+    pugi::xml_document document;
+    const pugi::xml_node root = parseRoot(loader_("IDR_" + country.code), document);
+    for (const pugi::xml_node& element : root.children("prov")) {
         std::string name;
-        if (attributeValues(*element, 1, &name)) {
-            country.provinces->push_back(provinceOf(*element, std::move(name)));
+        if (attributeValues(element, 1, &name)) {
+            country.provinces->push_back(provinceOf(element, std::move(name)));
         }
     }
 }

@@ -1,22 +1,20 @@
 #include "store/CityListStore.h"
 
-#include <tinyxml.h>
-
 #include "base/Texts.h"
-#include "model/Records.h"
 #include "base/XmlFile.h"
+#include "model/Records.h"
 
 namespace brisalune {
 
 namespace {
 
-void readDay(const TiXmlElement& element, ForecastDay& day) {
-    for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute != nullptr;
-         attribute = attribute->Next()) {
-        if (attribute->NameTStr() == "alert") {
-            day.alert = attribute->ValueStr() == "1";
+void readDay(const pugi::xml_node& element, ForecastDay& day) {
+    for (const pugi::xml_attribute& attribute : element.attributes()) {
+        const std::string name = attribute.name();
+        if (name == "alert") {
+            day.alert = std::string_view(attribute.value()) == "1";
         } else {
-            setForecastAttribute(day, attribute->NameTStr(), attribute->ValueStr());
+            setForecastAttribute(day, name, attribute.value());
         }
     }
 }
@@ -31,29 +29,21 @@ std::string CityListStore::path() const {
 }
 
 void CityListStore::load(CityTable& table) const {
-    TiXmlDocument document;
+    pugi::xml_document document;
     if (loadXmlFile(path(), document) != XmlLoad::Loaded) {
         return;
     }
-    for (const TiXmlElement* cityElement = document.RootElement()->FirstChildElement();
-         cityElement != nullptr; cityElement = cityElement->NextSiblingElement()) {
-        if (cityElement->ValueStr() != "city") {
-            continue;
-        }
+    for (const pugi::xml_node& cityElement : document.document_element().children("city")) {
         // Attributes are taken by position, whatever they are called.
-        const TiXmlAttribute* first = cityElement->FirstAttribute();
-        const TiXmlAttribute* second = first != nullptr ? first->Next() : nullptr;
-        if (second == nullptr) {
+        const pugi::xml_attribute first = cityElement.first_attribute();
+        const pugi::xml_attribute second = first.next_attribute();
+        if (!second) {
             continue;
         }
-        CityRecord city(table.count(), first->ValueStr(), second->ValueStr(), ORIGIN_USER);
-        for (const TiXmlElement* dayElement = cityElement->FirstChildElement();
-             dayElement != nullptr; dayElement = dayElement->NextSiblingElement()) {
-            if (dayElement->ValueStr() != "forecast") {
-                continue;
-            }
+        CityRecord city(table.count(), first.value(), second.value(), ORIGIN_USER);
+        for (const pugi::xml_node& dayElement : cityElement.children("forecast")) {
             ForecastDay day;
-            readDay(*dayElement, day);
+            readDay(dayElement, day);
             city.addDay(std::move(day));
         }
         table.append(std::move(city));
@@ -61,29 +51,29 @@ void CityListStore::load(CityTable& table) const {
 }
 
 bool CityListStore::save(const CityTable& table) const {
-    TiXmlDocument document;
-    auto* root = new TiXmlElement("citylist");
-    document.LinkEndChild(root);
+    XmlWriter document;
+    document.open("citylist");
     for (int i = 0; i < table.count(); ++i) {
         const CityRecord& city = *table.at(i);
-        auto* cityElement = new TiXmlElement("city");
-        cityElement->SetAttribute(std::string("name"), city.info.name);
-        cityElement->SetAttribute(std::string("param"), city.info.param);
+        document.open("city");
+        document.attribute("name", city.info.name);
+        document.attribute("param", city.info.param);
         for (const ForecastDay& day : city.days()) {
-            auto* dayElement = new TiXmlElement("forecast");
-            dayElement->SetAttribute("alert", day.alert ? "1" : "0");
-            dayElement->SetAttribute("low", day.low);
-            dayElement->SetAttribute("high", day.high);
-            dayElement->SetAttribute("skycodeday", day.skycodeday);
-            dayElement->SetAttribute(std::string("skytextday"), day.skytextday);
-            dayElement->SetAttribute(std::string("date"), day.date);
-            dayElement->SetAttribute(std::string("day"), day.day);
-            dayElement->SetAttribute(std::string("shortday"), day.shortday);
-            dayElement->SetAttribute(std::string("precip"), day.precip);
-            cityElement->LinkEndChild(dayElement);
+            document.open("forecast");
+            document.attribute("alert", day.alert ? "1" : "0");
+            document.attribute("low", day.low);
+            document.attribute("high", day.high);
+            document.attribute("skycodeday", day.skycodeday);
+            document.attribute("skytextday", day.skytextday);
+            document.attribute("date", day.date);
+            document.attribute("day", day.day);
+            document.attribute("shortday", day.shortday);
+            document.attribute("precip", day.precip);
+            document.close();
         }
-        root->LinkEndChild(cityElement);
+        document.close();
     }
+    document.close();
     return saveXmlFile(document, path());
 }
 

@@ -1,10 +1,8 @@
 #include "store/SettingsStore.h"
 
-#include <tinyxml.h>
-
 #include "base/Texts.h"
-#include "store/RunEntry.h"
 #include "base/XmlFile.h"
+#include "store/RunEntry.h"
 
 namespace brisalune {
 
@@ -23,12 +21,11 @@ void SettingsStore::attach(std::string programDirectory, RunEntryStore* runEntry
 }
 
 void SettingsStore::Load() {
-    TiXmlDocument document;
+    pugi::xml_document document;
     if (!directory_.empty() &&
         loadXmlFile(joinPath(directory_, "settings.xml"), document) == XmlLoad::Loaded) {
-        for (const TiXmlElement* element = document.RootElement()->FirstChildElement();
-             element != nullptr; element = element->NextSiblingElement()) {
-            const std::string name = element->ValueStr();
+        for (const pugi::xml_node& element : document.document_element().children()) {
+            const std::string_view name = element.name();
             std::string* field = name == "unit"          ? &values.unit
                                  : name == "timeval"     ? &values.timeval
                                  : name == "days"        ? &values.days
@@ -38,9 +35,8 @@ void SettingsStore::Load() {
                 continue;
             }
             // Whatever the attribute is called, the last one of the element wins.
-            for (const TiXmlAttribute* attribute = element->FirstAttribute(); attribute != nullptr;
-                 attribute = attribute->Next()) {
-                *field = attribute->ValueStr();
+            for (const pugi::xml_attribute& attribute : element.attributes()) {
+                *field = attribute.value();
             }
         }
     }
@@ -50,9 +46,8 @@ void SettingsStore::Load() {
 }
 
 void SettingsStore::Save() {
-    TiXmlDocument document;
-    auto* root = new TiXmlElement("Settings");
-    document.LinkEndChild(root);
+    XmlWriter document;
+    document.open("Settings");
     const std::pair<const char*, const std::string*> entries[] = {
         {"unit", &values.unit},
         {"timeval", &values.timeval},
@@ -60,10 +55,11 @@ void SettingsStore::Save() {
         {"startonboot", &values.startonboot},
     };
     for (const auto& [name, value] : entries) {
-        auto* element = new TiXmlElement(name);
-        element->SetAttribute(std::string(name) == "unit" ? "val" : name, *value);
-        root->LinkEndChild(element);
+        document.open(name);
+        document.attribute(std::string_view(name) == "unit" ? "val" : name, *value);
+        document.close();
     }
+    document.close();
     if (!directory_.empty()) {
         saveXmlFile(document, joinPath(directory_, "settings.xml"));
     }

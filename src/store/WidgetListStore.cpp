@@ -1,10 +1,8 @@
 #include "store/WidgetListStore.h"
 
-#include <tinyxml.h>
-
 #include "base/Texts.h"
-#include "model/Records.h"
 #include "base/XmlFile.h"
+#include "model/Records.h"
 
 namespace brisalune {
 
@@ -16,28 +14,24 @@ void WidgetListStore::Load() {
     if (directory_.empty()) {
         return;
     }
-    TiXmlDocument document;
+    pugi::xml_document document;
     if (loadXmlFile(joinPath(directory_, "widgetlist.xml"), document) != XmlLoad::Loaded) {
         return;
     }
-    for (const TiXmlElement* element = document.RootElement()->FirstChildElement();
-         element != nullptr; element = element->NextSiblingElement()) {
-        if (element->ValueStr() != "widget") {
-            continue;
-        }
+    for (const pugi::xml_node& element : document.document_element().children("widget")) {
         WidgetEntry entry;
         // By position: name, param, and a third attribute of any name as the followed city.
-        const TiXmlAttribute* attribute = element->FirstAttribute();
-        if (attribute != nullptr) {
-            entry.name = attribute->ValueStr();
-            attribute = attribute->Next();
+        pugi::xml_attribute attribute = element.first_attribute();
+        if (attribute) {
+            entry.name = attribute.value();
+            attribute = attribute.next_attribute();
         }
-        if (attribute != nullptr) {
-            entry.param = attribute->ValueStr();
-            attribute = attribute->Next();
+        if (attribute) {
+            entry.param = attribute.value();
+            attribute = attribute.next_attribute();
         }
-        if (attribute != nullptr) {
-            entry.selectedCity = decimalValue(attribute->ValueStr());
+        if (attribute) {
+            entry.selectedCity = decimalValue(attribute.value());
         }
         entries_.push_back(std::move(entry));
     }
@@ -47,15 +41,15 @@ bool WidgetListStore::Save() const {
     if (directory_.empty()) {
         return false;
     }
-    TiXmlDocument document;
-    auto* root = new TiXmlElement("widgetlist");
-    document.LinkEndChild(root);
+    XmlWriter document;
+    document.open("widgetlist");
     for (const WidgetEntry& entry : entries_) {
-        auto* element = new TiXmlElement("widget");
-        element->SetAttribute(std::string("name"), entry.name);
-        element->SetAttribute(std::string("param"), entry.param);
-        root->LinkEndChild(element);
+        document.open("widget");
+        document.attribute("name", entry.name);
+        document.attribute("param", entry.param);
+        document.close();
     }
+    document.close();
     return saveXmlFile(document, joinPath(directory_, "widgetlist.xml"));
 }
 

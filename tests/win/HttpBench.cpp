@@ -249,7 +249,7 @@ int main() {
         std::fprintf(stderr, "run through tools/with-fake-service.sh\n");
         return 1;
     }
-    test::FakeService::reset();
+    test::FakeService::control("reset");
     const std::vector<std::string> cityParams = params();
     std::vector<std::string> urls;
     std::vector<std::wstring> wideUrls;

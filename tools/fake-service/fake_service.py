@@ -104,6 +104,7 @@ MISBEHAVIOUR DIRECTIVES
                     place names are non-ASCII whenever q= carries such letters, e.g.
                     q=Montr%c3%a9al%2c+CAN or q=%e6%9d%b1%e4%ba%ac%2c+JPN
     days:N          N forecast elements instead of five (0 allowed)
+    forecasts[:N]   N bare <forecast/> elements (default 1000000) in place of the whole forecast
   Shaping any answer:
     large[:N]       the body is padded with comment lines to exactly N bytes (default 5000000)
                     before crlf/nofinallf; the document stays valid XML
@@ -117,6 +118,8 @@ MISBEHAVIOUR DIRECTIVES
     truncate[:B]    send a Content-Length for the whole body, only B bytes (default: about half,
                     at a line end), then close the connection (FIN)
     reset[:B]       the same, but wait 0.5 s and abort the connection (TCP RST)
+    trickle[:S[:B]] send the headers and the first B bytes (default 0), then the rest one byte
+                    every S seconds (default 4, fractions allowed)
 
 CONTROL REQUESTS (GET or POST; POST form fields are read like query fields; never counted,
 never misbehave; answers are text/plain unless said otherwise)
@@ -431,6 +434,11 @@ def parse_directive(segment):
     if name in ("large", "longline"):
         default = 5000000 if name == "large" else 100000
         return name, {"size": _number(args[0], int, name) if args else default}
+    if name == "forecasts":
+        return name, {"count": _number(args[0], int, name) if args else 1000000}
+    if name == "trickle":
+        seconds = _number(args[0], float, name) if args else 4.0
+        return name, {"seconds": seconds, "at": _number(args[1], int, name) if len(args) > 1 else 0}
     if name in ("stall", "stallbody"):
         seconds = _number(args[0], float, name) if args else 8.0
         at = _number(args[1], int, name) if len(args) > 1 else None
@@ -562,6 +570,10 @@ def choose_sky(rng, low, high, precip):
 def build_forecast(place, today, directives, degree="F", base_url=""):
     """The weather answer's text for one place; directives shape sky, language and days."""
     opts = {name: args for name, args in directives}
+    if "forecasts" in opts:
+        return (b'<?xml version="1.0"?>\n<weatherdata>\n  <weather>\n'
+                + b"    <forecast/>\n" * opts["forecasts"]["count"]
+                + b"  </weather>\n</weatherdata>\n")
     lang = opts.get("lang", {}).get("lang", "en")
     names, shorts = DAY_NAMES[lang]
     sky_codes = opts.get("sky", {}).get("codes")
@@ -909,7 +921,7 @@ class Handler(BaseHTTPRequestHandler):
 
         own, place = split_location(location) if location is not None else ([], "")
         if redirected:
-            directives = [d for d in own if d[0] in ("sky", "lang", "days")]
+            directives = [d for d in own if d[0] in ("sky", "lang", "days", "forecasts")]
         else:
             directives = own + state.rule_for(inner, location, place)
         opts = {}
@@ -1022,6 +1034,15 @@ class Handler(BaseHTTPRequestHandler):
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                            struct.pack("ii", 1, 0))
                 self.connection.close()
+            return
+        if "trickle" in opts:
+            cut = min(len(body), opts["trickle"]["at"])
+            self.wfile.write(body[:cut])
+            self.wfile.flush()
+            for at in range(cut, len(body)):
+                time.sleep(opts["trickle"]["seconds"])
+                self.wfile.write(body[at:at + 1])
+                self.wfile.flush()
             return
         if "stallbody" in opts:
             cut = opts["stallbody"]["at"]
