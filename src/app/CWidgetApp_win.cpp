@@ -9,6 +9,7 @@
 #include "app/CrashReport.h"
 #include "base/Messages.h"
 #include "base/Program.h"
+#include "base/WideText.h"
 #include "app/SingleInstance.h"
 #include "engine/JobQueue.h"
 #include "engine/NetworkWorker.h"
@@ -55,6 +56,9 @@ int CWidgetApp::run(const std::string& commandLine) {
     platform.notifier = &notifier;
     platform.timer = &timer;
     platform.runEntry = &runEntry;
+    platform.tellUser = [](const std::string& text) {
+        MessageBoxW(nullptr, widen(text).c_str(), L"Brisalune", MB_ICONWARNING | MB_OK);
+    };
     // Loaded on this thread before the worker exists, so the first fetch sees the whole list.
     installCrashHandler();
     engine.initialise(platform);

@@ -43,11 +43,29 @@ void bestEffort(Step&& step) {
     }
 }
 
+// The message box runs its own loop on the faulting thread. Timer ticks and thread messages
+// (status records, wake-ups) would lead from there back into the damaged program, so the box's
+// loop drops them; this hook is installed last and so runs before the program's message filter.
+LRESULT CALLBACK keepProgramOut(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg != nullptr && (msg->hwnd == nullptr || msg->message == WM_TIMER)) {
+            return TRUE;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void showCrashMessage(const std::string& text, unsigned flags) {
+    // Only the thread that owns the widget may own the box by it: a box owned by another
+    // thread's window waits for that thread, which may be the one waiting for this one.
     HWND owner = nullptr;
-    if (win::Window* main = win::mainWindow(); main != nullptr && IsWindow(main->hwnd())) {
+    if (win::Window* main = win::mainWindow();
+        main != nullptr && IsWindow(main->hwnd()) &&
+        GetWindowThreadProcessId(main->hwnd(), nullptr) == GetCurrentThreadId()) {
         owner = main->hwnd();
     }
+    SetWindowsHookExW(WH_MSGFILTER, keepProgramOut, nullptr, GetCurrentThreadId());
     MessageBoxW(owner, widen(text).c_str(), nullptr, flags);
 }
 

@@ -1,6 +1,8 @@
 #include "base/FileIo.h"
 
 #include <mutex>
+#include <set>
+#include <thread>
 
 namespace brisalune::fileio {
 
@@ -16,6 +18,16 @@ std::function<bool(const std::string&)>& beforeReplaceHook() {
     return hook;
 }
 
+std::mutex& untouchedMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::set<std::string>& untouched() {
+    static std::set<std::string> paths;
+    return paths;
+}
+
 }  // namespace
 
 void setBeforeReplaceHookForTests(std::function<bool(const std::string& target)> hook) {
@@ -24,23 +36,34 @@ void setBeforeReplaceHookForTests(std::function<bool(const std::string& target)>
 }
 
 bool readAll(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    FILE* file = open(path, "rb");
-    if (file == nullptr) {
-        return false;
+    return read(path, bytes) == ReadResult::Read;
+}
+
+ReadResult readPatiently(const std::string& path, std::string& bytes,
+                         std::chrono::milliseconds patience) {
+    const auto end = std::chrono::steady_clock::now() + patience;
+    ReadResult result = read(path, bytes);
+    while (result == ReadResult::Unreadable && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        result = read(path, bytes);
     }
-    char buffer[65536];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.append(buffer, got);
+    if (result == ReadResult::Unreadable) {
+        std::lock_guard<std::mutex> hold(untouchedMutex());
+        untouched().insert(path);
     }
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
+    return result;
+}
+
+bool keptUntouched(const std::string& path) {
+    std::lock_guard<std::mutex> hold(untouchedMutex());
+    return untouched().count(path) != 0;
 }
 
 bool writeAtomically(const std::string& target, const std::function<bool(FILE*)>& write,
                      const char* mode) {
+    if (keptUntouched(target)) {
+        return false;
+    }
     const std::string temporary = target + ".tmp";
     FILE* file = open(temporary, mode);
     if (file == nullptr) {

@@ -1,6 +1,7 @@
 // File access by UTF-8 path, the same on every platform the core runs on.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -11,8 +12,26 @@ namespace brisalune::fileio {
 // the ANSI code page and miss non-ASCII folders).
 FILE* open(const std::string& path, const char* mode);
 
+enum class ReadResult {
+    Read,
+    Missing,     // not found, or its folder is not: nothing to keep
+    Unreadable,  // there, but held without sharing, not allowed, or a read failed
+};
+
+// The whole file in one attempt.
+ReadResult read(const std::string& path, std::string& bytes);
+
 // The whole file; false when it is missing or cannot be read.
 bool readAll(const std::string& path, std::string& bytes);
+
+// Virus scanners and sync programs hold a file for a moment, so a start-up read of the user's
+// data tries an unreadable file again until `patience` has passed. A file that stays unreadable
+// is kept untouched for the rest of the run: writeAtomically refuses to replace it, so what the
+// user had is never written over with defaults.
+inline constexpr std::chrono::milliseconds kReadPatience{3000};
+ReadResult readPatiently(const std::string& path, std::string& bytes,
+                         std::chrono::milliseconds patience = kReadPatience);
+bool keptUntouched(const std::string& path);
 
 // Makes the written data durable before the caller replaces anything with it.
 bool flushToDisk(FILE* file);

@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,6 +10,24 @@ namespace brisalune::fileio {
 
 FILE* open(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
+}
+
+ReadResult read(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes.append(buffer, static_cast<size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            ::close(fd);
+            return got == 0 ? ReadResult::Read : ReadResult::Unreadable;
+        }
+    }
 }
 
 bool flushToDisk(FILE* file) {

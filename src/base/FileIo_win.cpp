@@ -12,6 +12,28 @@ FILE* open(const std::string& path, const char* mode) {
     return _wfopen(widen(path).c_str(), widen(mode).c_str());
 }
 
+ReadResult read(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    // Other programs may go on reading and writing; only our own reading needs the file.
+    const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? ReadResult::Missing
+                   : ReadResult::Unreadable;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    BOOL ok = TRUE;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return ok ? ReadResult::Read : ReadResult::Unreadable;
+}
+
 bool flushToDisk(FILE* file) {
     return _commit(_fileno(file)) == 0;
 }

@@ -7,7 +7,7 @@ namespace brisalune {
 inline constexpr unsigned kWmUser = 0x0400;
 inline constexpr unsigned kWmApp = 0x8000;
 
-inline constexpr unsigned WM_JOB_STATUS = kWmUser + 121;      // 1145, wParam: status record
+inline constexpr unsigned WM_JOB_STATUS = kWmUser + 121;      // 1145, a wake-up only
 inline constexpr unsigned WM_COMMENT_RESULT = kWmUser + 123;  // 1147
 inline constexpr unsigned WM_VERSION_RESULT = kWmUser + 125;  // 1149
 inline constexpr unsigned WM_WAKEUP = kWmUser + 126;          // 1150

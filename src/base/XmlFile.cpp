@@ -319,9 +319,10 @@ bool parseXmlText(const std::string& text, pugi::xml_document& document) {
 
 XmlLoad loadXmlFile(const std::string& path, pugi::xml_document& document) {
     std::string bytes;
-    if (!fileio::readAll(path, bytes) || bytes.empty()) {
+    const fileio::ReadResult read = fileio::readPatiently(path, bytes);
+    if (read != fileio::ReadResult::Read || bytes.empty()) {
         document.reset();
-        return XmlLoad::Missing;
+        return read == fileio::ReadResult::Unreadable ? XmlLoad::Unreadable : XmlLoad::Missing;
     }
     if (parseXmlText(bytes, document)) {
         return XmlLoad::Loaded;

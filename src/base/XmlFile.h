@@ -12,7 +12,10 @@ namespace brisalune {
 enum class XmlLoad {
     Missing,  // no file, or an empty one: nothing to keep
     Loaded,   // parsed, with a root element
-    Bad,      // there but unreadable; a copy was set aside as <name>.bad
+    Bad,      // there but does not parse; a copy was set aside as <name>.bad
+    // There, but it could not be read even after a few seconds' retries (held by another
+    // program, not allowed): left as it is, and no save replaces it during this run.
+    Unreadable,
 };
 
 // Parses text held in memory the way the program has always read XML, so files written by

@@ -9,10 +9,7 @@ void JobQueue::Push(std::unique_ptr<WeatherJob> job) {
         jobs_.push_back(std::move(job));
         // The empty test and the waiting flag share this lock with Pop, so a push between the
         // worker's last look and its sleep cannot be missed.
-        if (waiting_) {
-            signal = true;
-            ++wakeSignals_;
-        }
+        signal = waiting_;
     }
     if (signal) {
         wake_.notify_one();
@@ -39,11 +36,6 @@ size_t JobQueue::size() const {
 bool JobQueue::workerWaiting() const {
     std::lock_guard<std::mutex> hold(mutex_);
     return waiting_;
-}
-
-uint64_t JobQueue::wakeSignals() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return wakeSignals_;
 }
 
 }  // namespace brisalune

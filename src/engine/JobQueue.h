@@ -2,7 +2,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -22,14 +21,12 @@ class JobQueue {
     // For tests and diagnostics.
     size_t size() const;
     bool workerWaiting() const;
-    uint64_t wakeSignals() const;
 
   private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::unique_ptr<WeatherJob>> jobs_;
     bool waiting_ = false;
-    uint64_t wakeSignals_ = 0;
 };
 
 }  // namespace brisalune

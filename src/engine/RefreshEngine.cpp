@@ -1,8 +1,10 @@
 #include "engine/RefreshEngine.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "base/FileIo.h"
 #include "base/Texts.h"
 #include "engine/JobQueue.h"
 
@@ -10,7 +12,9 @@ namespace brisalune {
 
 RefreshEngine::RefreshEngine() : settings_("0", "1", "3", "1") {}
 
-RefreshEngine::~RefreshEngine() = default;
+RefreshEngine::~RefreshEngine() {
+    flush();
+}
 
 RefreshEngine& RefreshEngine::instance() {
     static RefreshEngine engine;
@@ -18,24 +22,63 @@ RefreshEngine& RefreshEngine::instance() {
 }
 
 void RefreshEngine::initialise(const EnginePlatform& platform) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (initialised_) {
+    std::optional<SettingsStore> settings;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (initialised_) {
+            return;
+        }
+        settings = settings_;
+    }
+    // Read without the lock: a file another program holds keeps its read trying for a while.
+    settings->attach(platform.dataDirectory, platform.runEntry);
+    settings->Load();
+    auto cityStore = std::make_unique<CityListStore>(platform.dataDirectory);
+    CityTable table;
+    cityStore->load(table);
+    WidgetListStore widgets(platform.dataDirectory);
+    widgets.Load();
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (initialised_) {
+            return;
+        }
+        platform_ = platform;
+        settings_ = *settings;
+        table_ = std::move(table);
+        cityStore_ = std::move(cityStore);
+        {
+            std::lock_guard<std::mutex> holdWidgets(widgetsLock_);
+            widgets_ = std::move(widgets);
+        }
+        if (platform_.timer != nullptr) {
+            platform_.timer->setHours(decimalValue(settings_.values.timeval));
+        }
+        uiThreadId_ = -1;
+        log_.clear();
+        initialised_ = true;
+    }
+    tellAboutUnreadableFiles();
+}
+
+void RefreshEngine::tellAboutUnreadableFiles() {
+    if (platform_.dataDirectory.empty()) {
         return;
     }
-    platform_ = platform;
-    settings_.attach(platform.dataDirectory, platform.runEntry);
-    settings_.Load();
-    cityStore_ = std::make_unique<CityListStore>(platform.dataDirectory);
-    table_.clear();
-    cityStore_->load(table_);
-    widgets_ = WidgetListStore(platform.dataDirectory);
-    widgets_.Load();
-    if (platform_.timer != nullptr) {
-        platform_.timer->setHours(decimalValue(settings_.values.timeval));
+    std::string paths;
+    for (const char* name : {"citylist.xml", "settings.xml", "widgetlist.xml"}) {
+        const std::string path = joinPath(platform_.dataDirectory, name);
+        if (fileio::keptUntouched(path)) {
+            log_.append("\r\n" + path + " cannot be read, left as it is " + timeText());
+            paths += path + "\n";
+        }
     }
-    uiThreadId_ = -1;
-    log_.clear();
-    initialised_ = true;
+    if (!paths.empty() && platform_.tellUser) {
+        platform_.tellUser(
+            "Brisalune cannot read these files; another program may be using them:\n\n" + paths +
+            "\nThey are left as they are: until Brisalune starts again, nothing is "
+            "saved over them.");
+    }
 }
 
 bool RefreshEngine::initialised() const {
@@ -71,18 +114,46 @@ void RefreshEngine::notify(const WeatherJob& record) {
 }
 
 void RefreshEngine::saveCities() {
-    daysUnsaved_ = false;
-    if (cityStore_) {
-        cityStore_->save(table_);
+    std::optional<CityTable> copy;
+    uint64_t version = 0;
+    const CityListStore* store = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (citiesChanged_ && cityStore_) {
+            citiesChanged_ = false;
+            copy = table_;
+            ++citiesCopied_;
+        }
+        version = citiesCopied_;
+        store = cityStore_.get();
+    }
+    if (copy) {
+        citiesWriter_.write(version, [&] { store->save(*copy); });
+    } else {
+        // Another thread holds the newest copy: this returns once that one is on disk.
+        citiesWriter_.waitFor(version);
     }
 }
 
-void RefreshEngine::saveDaysWhenIdle() {
-    // A refresh of many cities rewrites the list once, after its last result, not once per
-    // city: the file is written in whole each time, and forced to disk.
-    if (daysUnsaved_ && (platform_.queue == nullptr || platform_.queue->size() == 0)) {
-        saveCities();
+void RefreshEngine::followInWidgetList(std::unique_lock<std::mutex>& engineHold,
+                                       const WeatherJob& record) {
+    const WeatherJob copy = record;
+    const int count = table_.count();
+    std::lock_guard<std::mutex> holdWidgets(widgetsLock_);
+    engineHold.unlock();
+    widgets_.OnJobStatus(copy, count);
+}
+
+void RefreshEngine::flush() {
+    saveCities();
+    uint64_t settingsVersion = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        settingsVersion = settingsCopied_;
     }
+    settingsWriter_.waitFor(settingsVersion);
+    // A widget list write in progress ends before this lock is ours.
+    std::lock_guard<std::mutex> holdWidgets(widgetsLock_);
 }
 
 void RefreshEngine::push(std::unique_ptr<WeatherJob> job) {
@@ -96,25 +167,25 @@ void RefreshEngine::push(std::unique_ptr<WeatherJob> job) {
 std::unique_ptr<WeatherJob> RefreshEngine::markRefreshing(CityRecord& city, int origin) {
     city.info.status = STATUS_REFRESHING;
     notify(city.info);
-    widgets_.OnJobStatus(city.info, table_.count());
     auto job = std::make_unique<WeatherJob>(city.info);
     job->setOrigin(origin);
     return job;
 }
 
 int RefreshEngine::addCity(const WeatherJob& record) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(lock_);
     const int position = table_.count();
     table_.append(CityRecord(position, record.name, record.param, record.origin));
-    saveCities();
+    citiesChanged_ = true;
     CityRecord& city = *table_.at(position);
     city.info.status = STATUS_ADDED;
-    widgets_.OnJobStatus(city.info, table_.count());
+    followInWidgetList(hold, city.info);
+    saveCities();
     return position;
 }
 
 void RefreshEngine::removeCity(int position) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(lock_);
     if (!table_.removeAt(position)) {
         return;
     }
@@ -122,11 +193,12 @@ void RefreshEngine::removeCity(int position) {
     for (int i = position; i < table_.count(); ++i) {
         table_.at(i)->info.cityIndex = i;
     }
-    saveCities();
+    citiesChanged_ = true;
     WeatherJob record(position, std::string(), std::string(), ORIGIN_USER);
     record.status = STATUS_REMOVED;
     notify(record);
-    widgets_.OnJobStatus(record, table_.count());
+    followInWidgetList(hold, record);
+    saveCities();
 }
 
 void RefreshEngine::refreshCity(int position, int origin) {
@@ -181,22 +253,22 @@ void RefreshEngine::ApplyResult(std::unique_ptr<WeatherJob> job, ForecastList da
     CityRecord* city = table_.FindMatching(*job);
     if (city == nullptr) {
         requeueMovedCity(std::move(job));
-        saveDaysWhenIdle();
-        return;
-    }
-    const bool ok = city->ReplaceForecast(days);
-    if (ok || !job->canRetry()) {
+    } else if (const bool ok = city->ReplaceForecast(days); ok || !job->canRetry()) {
         log_.append("\r\n" + job->ResultText(ok) + " " + timeText());
-        daysUnsaved_ = daysUnsaved_ || ok;
+        citiesChanged_ = citiesChanged_ || ok;
         notify(city->info);
-        widgets_.OnJobStatus(city->info, table_.count());
-        saveDaysWhenIdle();
-        return;
+    } else {
+        log_.append("\r\n" + job->name + "failure, retry at " + timeText());
+        job->consumeRetry();
+        requeue(std::move(job));
     }
-    log_.append("\r\n" + job->name + "failure, retry at " + timeText());
-    job->consumeRetry();
-    requeue(std::move(job));
-    saveDaysWhenIdle();
+    if (citiesChanged_) {
+        // The saver's thread writes the list, not the worker: at once after the last result of a
+        // refresh, otherwise within the delay, so no forecast waits for a slow city to be saved.
+        const bool idle = platform_.queue == nullptr || platform_.queue->size() == 0;
+        saveTimer_.runBy(std::chrono::steady_clock::now() +
+                         (idle ? std::chrono::milliseconds(0) : platform_.saveDelay));
+    }
 }
 
 bool RefreshEngine::isFahrenheit() {
@@ -215,40 +287,47 @@ Settings RefreshEngine::copySettings() {
 }
 
 void RefreshEngine::applySettings(const Settings& wanted) {
-    std::lock_guard<std::mutex> hold(lock_);
-    Settings& current = settings_.values;
-    bool changed = false;
-    if (wanted.unit != current.unit) {
-        current.unit = wanted.unit;
-        WeatherJob record(-1, std::string(), std::string(), ORIGIN_USER);
-        record.status = STATUS_SETTINGS_CHANGED;
-        notify(record);
-        widgets_.OnJobStatus(record, table_.count());
-        changed = true;
-    }
-    if (wanted.timeval != current.timeval) {
-        current.timeval = wanted.timeval;
-        const int hours = decimalValue(current.timeval);
-        if (platform_.timer != nullptr) {
-            if (hours < 1) {
-                platform_.timer->stop();
-            } else {
-                platform_.timer->setHours(hours);
-            }
+    std::optional<SettingsStore> copy;
+    uint64_t version = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        Settings& current = settings_.values;
+        bool changed = false;
+        if (wanted.unit != current.unit) {
+            current.unit = wanted.unit;
+            WeatherJob record(-1, std::string(), std::string(), ORIGIN_USER);
+            record.status = STATUS_SETTINGS_CHANGED;
+            notify(record);
+            changed = true;
         }
-        changed = true;
+        if (wanted.timeval != current.timeval) {
+            current.timeval = wanted.timeval;
+            const int hours = decimalValue(current.timeval);
+            if (platform_.timer != nullptr) {
+                if (hours < 1) {
+                    platform_.timer->stop();
+                } else {
+                    platform_.timer->setHours(hours);
+                }
+            }
+            changed = true;
+        }
+        if (wanted.days != current.days) {
+            current.days = wanted.days;
+            changed = true;
+        }
+        if (wanted.startonboot != current.startonboot) {
+            current.startonboot = wanted.startonboot;
+            changed = true;
+        }
+        if (!changed) {
+            return;
+        }
+        copy = settings_;
+        version = ++settingsCopied_;
     }
-    if (wanted.days != current.days) {
-        current.days = wanted.days;
-        changed = true;
-    }
-    if (wanted.startonboot != current.startonboot) {
-        current.startonboot = wanted.startonboot;
-        changed = true;
-    }
-    if (changed) {
-        settings_.Save();
-    }
+    // The file and the start-on-boot entry, written from the copy.
+    settingsWriter_.write(version, [&] { copy->Save(); });
 }
 
 }  // namespace brisalune

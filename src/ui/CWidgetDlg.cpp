@@ -269,6 +269,8 @@ void CWidgetDlg::ConfirmExit() {
     }
     tray_.RemoveIcon();
     EndDialog(IDOK);
+    // The process ends at once: what the worker brought in must be on disk first.
+    engine_.flush();
     endProcess();
 }
 
@@ -336,8 +338,8 @@ bool CWidgetDlg::PreTranslateMessage(MSG& msg) {
         wakeUp();
         // On to the hand-over below, as any private message.
     } else if (msg.message == WM_JOB_STATUS) {
-        std::unique_ptr<WeatherJob> record = takeStatusRecord(msg.wParam);
-        if (record) {
+        // Only a wake-up, whoever sent it: the records wait with the notifier.
+        for (const std::unique_ptr<WeatherJob>& record : takeStatusRecords()) {
             OnJobStatus(*record);
         }
         return true;
@@ -502,6 +504,12 @@ bool CWidgetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         case WM_CLOSE:
             HideToTray();
             *result = 0;
+            return true;
+        case WM_QUERYENDSESSION:
+        case WM_ENDSESSION:
+            // Log-off and shut-down end the process without a word once these are answered.
+            engine_.flush();
+            *result = message == WM_QUERYENDSESSION ? TRUE : 0;
             return true;
         default:
             break;

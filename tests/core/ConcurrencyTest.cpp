@@ -3,18 +3,20 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "TestSupport.h"
 #include "engine/JobQueue.h"
 #include "engine/NetworkWorker.h"
 #include "engine/RefreshEngine.h"
-#include "store/CityListStore.h"
 
 namespace brisalune {
 namespace {
 
 using namespace std::chrono_literals;
+using test::eventually;
 
 std::unique_ptr<WeatherJob> fetchJob(int producer, int sequence) {
     auto job = std::make_unique<WeatherJob>(sequence, "p" + std::to_string(producer),
@@ -23,44 +25,28 @@ std::unique_ptr<WeatherJob> fetchJob(int producer, int sequence) {
     return job;
 }
 
-// Waits for a condition that another thread makes true; gives up after a generous bound so a
-// fault shows as a failure, not a hang.
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds bound = 20s) {
-    const auto end = std::chrono::steady_clock::now() + bound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-TEST(JobQueueStress, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
+TEST(JobQueueAndWorker, TwoProducersLoseNothingKeepTheirOrderAndTheStopEndsIt) {
     JobQueue queue;
     constexpr int kPerProducer = 5000;
     std::vector<int> lastSeen(2, -1);
     std::atomic<int> taken{0};
     bool inOrder = true;
-    std::thread consumer([&] {
-        for (;;) {
-            auto job = queue.Pop();
-            if (job->kind == JOB_STOP) {
-                return;
-            }
+    NetworkWorker worker(
+        queue, [](const std::string&) { return ForecastList(); },
+        [&](std::unique_ptr<WeatherJob> job, ForecastList) {
             const int producer = job->name == "p0" ? 0 : 1;
             inOrder = inOrder && job->cityIndex == lastSeen[producer] + 1;
             lastSeen[producer] = job->cityIndex;
             ++taken;
-        }
-    });
+        });
+    worker.Start();
+    worker.Start();
     auto produce = [&](int producer) {
         for (int i = 0; i < kPerProducer; ++i) {
             queue.Push(fetchJob(producer, i));
             if (i % 512 == 0) {
-                // Let the consumer empty the queue and fall asleep now and then, so pushes
-                // also meet a sleeping worker.
+                // Now and then the worker empties the queue and sleeps, so pushes also meet a
+                // sleeping worker.
                 std::this_thread::sleep_for(200us);
             }
         }
@@ -69,105 +55,35 @@ TEST(JobQueueStress, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
     std::thread second(produce, 1);
     first.join();
     second.join();
-    ASSERT_TRUE(eventually([&] { return taken == 2 * kPerProducer; }))
-        << "jobs lost or a wake-up missed: " << taken;
+    ASSERT_TRUE(eventually([&] { return taken == 2 * kPerProducer; })) << "lost: " << taken;
     ASSERT_TRUE(eventually([&] { return queue.workerWaiting(); })) << "the idle worker sleeps";
-    auto stop = std::make_unique<WeatherJob>();
-    stop->kind = JOB_STOP;
-    queue.Push(std::move(stop));
-    consumer.join();
-    EXPECT_TRUE(inOrder);
-    EXPECT_EQ(lastSeen[0], kPerProducer - 1);
-    EXPECT_EQ(lastSeen[1], kPerProducer - 1);
-    EXPECT_EQ(queue.size(), 0u);
-}
-
-// A worker whose downloads the test releases one at a time.
-class GatedFetch {
-  public:
-    ForecastList operator()(const std::string& param) {
-        std::unique_lock<std::mutex> hold(mutex_);
-        fetched_.push_back(param);
-        ++waiting_;
-        changed_.notify_all();
-        changed_.wait(hold, [&] { return open_ > 0; });
-        --open_;
-        --waiting_;
-        return ForecastList{test::makeDay(1, 2, 3)};
-    }
-    void release(int count) {
-        std::lock_guard<std::mutex> hold(mutex_);
-        open_ += count;
-        changed_.notify_all();
-    }
-    bool waitForWaiting(int count) {
-        std::unique_lock<std::mutex> hold(mutex_);
-        return changed_.wait_for(hold, 20s, [&] { return waiting_ == count; });
-    }
-    std::vector<std::string> fetched() {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return fetched_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> fetched_;
-    int open_ = 0;
-    int waiting_ = 0;
-};
-
-TEST(NetworkWorker, TakesJobsInOrderSignalsOnlyASleepingWorkerAndStops) {
-    JobQueue queue;
-    GatedFetch fetch;
-    std::mutex resultsMutex;
-    std::vector<std::string> results;
-    NetworkWorker worker(
-        queue, [&](const std::string& param) { return fetch(param); },
-        [&](std::unique_ptr<WeatherJob> job, ForecastList days) {
-            std::lock_guard<std::mutex> hold(resultsMutex);
-            results.push_back(job->param + ":" + std::to_string(days.size()));
-        });
-    worker.Start();
-    worker.Start();
-    ASSERT_TRUE(eventually([&] { return queue.workerWaiting(); }));
-
-    queue.Push(fetchJob(0, 0));
-    ASSERT_TRUE(fetch.waitForWaiting(1));
-    const uint64_t signalsBefore = queue.wakeSignals();
-    for (int i = 1; i <= 5; ++i) {
-        queue.Push(fetchJob(0, i));
-    }
-    queue.Push(fetchJob(0, 3));  // the same city twice is fetched twice
-    EXPECT_EQ(queue.wakeSignals(), signalsBefore) << "a busy worker is not signalled";
-    fetch.release(7);
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard<std::mutex> hold(resultsMutex);
-        return results.size() == 7;
-    }));
-    EXPECT_EQ(fetch.fetched(), (std::vector<std::string>{"0", "1", "2", "3", "4", "5", "3"}));
-    EXPECT_TRUE(eventually([&] { return queue.workerWaiting(); }));
-
     worker.Stop();
     EXPECT_FALSE(worker.running());
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(lastSeen, (std::vector<int>{kPerProducer - 1, kPerProducer - 1}));
     queue.Push(fetchJob(0, 9));
     EXPECT_EQ(queue.size(), 1u) << "nothing takes jobs after the stop";
 }
 
-TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
+struct EngineOverScratch {
+    EngineOverScratch() {
+        engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
+    }
     test::ScratchDir dir;
     JobQueue queue;
     test::FakeNotifier notifier;
     test::FakeTimer timer;
     test::FakeRunEntry runEntry;
     RefreshEngine engine;
-    EnginePlatform platform{dir.path(), &queue, &notifier, &timer, &runEntry};
-    engine.initialise(platform);
-    engine.registerUiThread(1);
+};
 
+TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
+    EngineOverScratch setup;
+    RefreshEngine& engine = setup.engine;
+    engine.registerUiThread(1);
     std::atomic<unsigned> fetches{0};
     NetworkWorker worker(
-        queue,
+        setup.queue,
         [&](const std::string& param) {
             // Every third download fails, so timer jobs are retried.
             return (fetches++ % 3 == 0) ? ForecastList() : test::makeDays(5, param.size());
@@ -180,8 +96,7 @@ TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
     const auto end = std::chrono::steady_clock::now() + 2s;
     std::atomic<bool> failed{false};
     std::thread editor([&] {
-        int n = 0;
-        while (std::chrono::steady_clock::now() < end) {
+        for (int n = 0; std::chrono::steady_clock::now() < end;) {
             const int position = engine.addCity(WeatherJob(-1, "City " + std::to_string(n),
                                                            "wc:" + std::to_string(n), ORIGIN_USER));
             engine.refreshCity(position, ORIGIN_USER);
@@ -201,12 +116,9 @@ TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
     });
     std::thread reader([&] {
         while (std::chrono::steady_clock::now() < end) {
-            const int count = engine.cityCount();
-            for (int i = 0; i < count; ++i) {
+            for (int i = 0, count = engine.cityCount(); i < count; ++i) {
                 std::optional<CityRecord> city = engine.cityAt(i);
-                if (city && city->info.cityIndex != i) {
-                    failed = true;
-                }
+                failed = failed || (city && city->info.cityIndex != i);
             }
             engine.log().snapshot();
         }
@@ -214,25 +126,79 @@ TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
     editor.join();
     refresher.join();
     reader.join();
-    ASSERT_TRUE(eventually([&] { return queue.size() == 0 && queue.workerWaiting(); }));
+    ASSERT_TRUE(eventually([&] { return setup.queue.size() == 0 && setup.queue.workerWaiting(); }));
     worker.Stop();
+    engine.flush();
 
     EXPECT_FALSE(failed) << "a reader saw a city at a position other than its index";
-    const int count = engine.cityCount();
-    CityTable saved;
-    CityListStore(dir.path()).load(saved);
-    // The file is written after every change but not after a failure, so compare identities.
-    ASSERT_EQ(saved.count(), count);
-    for (int i = 0; i < count; ++i) {
+    const CityTable saved = test::savedCities(setup.dir.path());
+    ASSERT_EQ(saved.count(), engine.cityCount());
+    for (int i = 0; i < saved.count(); ++i) {
         const CityRecord city = *engine.cityAt(i);
-        EXPECT_EQ(city.info.cityIndex, i);
         EXPECT_EQ(saved.at(i)->info.name, city.info.name);
-        EXPECT_EQ(saved.at(i)->info.param, city.info.param);
+        EXPECT_EQ(saved.at(i)->days(), city.days());
         // Nothing stays waiting for a result that will never come.
         EXPECT_NE(city.info.status, STATUS_REFRESHING) << city.info.name;
     }
     EXPECT_GT(fetches.load(), 10u);
     EXPECT_NE(engine.log().snapshot().find("failure, retry at"), std::string::npos);
+}
+
+TEST(EngineLock, NoFileIsWrittenWhileItIsHeldAndTheNewestCopyWins) {
+    EngineOverScratch setup;
+    RefreshEngine& engine = setup.engine;
+    engine.addCity(WeatherJob(-1, "A", "a", ORIGIN_USER));
+
+    // From here every save stops before its replace until the test opens the gate.
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    int saving = 0;
+    bool open = false;
+    const test::ReplaceHook hook([&](const std::string&) {
+        std::unique_lock<std::mutex> hold(gateMutex);
+        ++saving;
+        gate.notify_all();
+        gate.wait(hold, [&] { return open; });
+        return true;
+    });
+    const auto savingNow = [&](int count) {
+        std::unique_lock<std::mutex> hold(gateMutex);
+        return gate.wait_for(hold, 5s, [&] { return saving >= count; });
+    };
+
+    // The worker's result, a city added and a settings change, each from a thread of its own.
+    engine.refreshCity(0, ORIGIN_USER);
+    std::thread worker([&] { engine.ApplyResult(setup.queue.Pop(), test::makeDays(5)); });
+    const bool resultSaving = savingNow(1);
+    std::thread adder([&] { engine.addCity(WeatherJob(-1, "B", "b", ORIGIN_USER)); });
+    std::thread settings([&] {
+        Settings changed = engine.copySettings();
+        changed.days = "5";
+        engine.applySettings(changed);
+    });
+    const bool settingsSaving = savingNow(2);
+    std::atomic<bool> answered{false};
+    std::thread reader([&] {
+        answered = engine.cityCount() > 0 && engine.cityAt(0).has_value() && engine.shareDays() > 0;
+    });
+    const bool readWhileSaving = eventually([&] { return answered.load(); }, 5s);
+    {
+        std::lock_guard<std::mutex> hold(gateMutex);
+        open = true;
+    }
+    gate.notify_all();
+    for (std::thread* thread : {&worker, &adder, &settings, &reader}) {
+        thread->join();
+    }
+    EXPECT_TRUE(resultSaving);
+    EXPECT_TRUE(settingsSaving) << "a settings change waited for the city list's save";
+    EXPECT_TRUE(readWhileSaving) << "the readers waited for a save";
+
+    engine.flush();
+    const CityTable saved = test::savedCities(setup.dir.path());
+    ASSERT_EQ(saved.count(), 2);
+    EXPECT_EQ(saved.at(0)->days(), test::makeDays(5));
+    EXPECT_NE(test::readFile(setup.dir.file("settings.xml")).find("days=\"5\""), std::string::npos);
 }
 
 }  // namespace

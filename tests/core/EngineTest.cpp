@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
+
 #include "TestSupport.h"
 #include "engine/JobQueue.h"
 #include "engine/RefreshEngine.h"
-#include "store/CityListStore.h"
 
 namespace brisalune {
 namespace {
 
-using test::FakeNotifier;
 using test::makeDays;
-using test::ScratchDir;
 
 const int64_t kUiThread = 4242;
 const std::string kSaoPaulo = "S\xC3\xA3o Paulo";
@@ -21,9 +22,12 @@ class EngineTest : public ::testing::Test {
   protected:
     void SetUp() override { start(); }
 
-    void start() {
+    void start(std::chrono::milliseconds saveDelay = std::chrono::seconds(1)) {
+        engine.reset();
+        EnginePlatform platform{dir.path(), &queue, &notifier, &timer, &runEntry};
+        platform.saveDelay = saveDelay;
         engine = std::make_unique<RefreshEngine>();
-        engine->initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
+        engine->initialise(platform);
     }
 
     void addCities(std::initializer_list<std::string> names) {
@@ -32,14 +36,10 @@ class EngineTest : public ::testing::Test {
         }
     }
 
-    std::unique_ptr<WeatherJob> take() {
-        EXPECT_GT(queue.size(), 0u);
-        return queue.Pop();
-    }
+    void answer(ForecastList days) { engine->ApplyResult(queue.Pop(), std::move(days)); }
 
-    // Answers queued jobs until the queue is empty; `good` decides per job.
-    template <typename Decide>
-    void drain(Decide good) {
+    // Answers queued jobs until none is left; `good` decides per job.
+    void drain(const std::function<bool(const WeatherJob&)>& good) {
         while (queue.size() > 0) {
             auto job = queue.Pop();
             const bool ok = good(*job);
@@ -47,325 +47,214 @@ class EngineTest : public ::testing::Test {
         }
     }
 
-    // The log's entries without their time stamps.
+    // The log's entries without their time stamps (" %2d:%2d:%2d").
     std::vector<std::string> logEntries() {
         std::vector<std::string> entries;
         const std::string text = engine->log().snapshot();
-        size_t at = 0;
-        while ((at = text.find("\r\n", at)) != std::string::npos) {
-            size_t end = text.find("\r\n", at + 2);
-            std::string entry = text.substr(at + 2, end == std::string::npos ? end : end - at - 2);
-            EXPECT_GE(entry.size(), 9u);
-            // A blank, then "%2d:%2d:%2d".
-            EXPECT_EQ(entry[entry.size() - 9], ' ') << entry;
-            EXPECT_EQ(entry[entry.size() - 6], ':') << entry;
+        for (size_t at = text.find("\r\n"); at != std::string::npos;) {
+            const size_t end = text.find("\r\n", at + 2);
+            const std::string entry = text.substr(at + 2, end - at - 2);
+            EXPECT_EQ(entry.substr(entry.size() - 9, 1) + entry.substr(entry.size() - 6, 1), " :");
             entries.push_back(entry.substr(0, entry.size() - 9));
-            at += 2;
+            at = end;
         }
         return entries;
     }
 
-    ScratchDir dir;
+    // Position and status of every record posted since the last look.
+    std::vector<std::pair<int, int>> posted() {
+        std::vector<std::pair<int, int>> seen;
+        for (const auto& note : notifier.notes()) {
+            EXPECT_EQ(note.threadId, kUiThread);
+            seen.emplace_back(note.cityIndex, note.status);
+        }
+        notifier.clear();
+        return seen;
+    }
+
+    test::ScratchDir dir;
     JobQueue queue;
-    FakeNotifier notifier;
+    test::FakeNotifier notifier;
     test::FakeTimer timer;
     test::FakeRunEntry runEntry;
     std::unique_ptr<RefreshEngine> engine;
 };
 
-TEST_F(EngineTest, InitialisesOnceAndArmsTheTimerFromTheSetting) {
-    EXPECT_TRUE(engine->initialised());
+using Posted = std::vector<std::pair<int, int>>;
+
+TEST_F(EngineTest, RefreshQueuesEveryCityInOrderAndPostsOnlyOnceTheUiRegistered) {
     EXPECT_EQ(timer.calls(), std::vector<std::string>{"setHours 1"});
-    EnginePlatform other;
-    engine->initialise(other);
-    EXPECT_EQ(timer.calls().size(), 1u);
-    EXPECT_EQ(engine->log().snapshot(), "");
-    EXPECT_TRUE(engine->isFahrenheit());
-    EXPECT_EQ(engine->shareDays(), 3);
-}
-
-TEST_F(EngineTest, NothingIsPostedBeforeTheUiRegisters) {
-    addCities({"A"});
-    engine->refreshAll(ORIGIN_USER);
-    EXPECT_TRUE(notifier.notes().empty());
-    EXPECT_EQ(queue.size(), 1u);
-}
-
-TEST_F(EngineTest, RefreshAllQueuesEveryCityInOrderAndPostsRefreshing) {
-    engine->registerUiThread(kUiThread);
+    engine->initialise(EnginePlatform{});
+    EXPECT_EQ(timer.calls().size(), 1u) << "only the first initialisation acts";
     engine->refreshAll(ORIGIN_TIMER);
     EXPECT_EQ(queue.size(), 0u) << "an empty table queues nothing";
-    EXPECT_TRUE(notifier.notes().empty());
-
     addCities({"A", "B", "C"});
-    EXPECT_TRUE(notifier.notes().empty()) << "adding a city posts nothing";
+    engine->refreshCity(0, ORIGIN_USER);
+    EXPECT_EQ(posted(), Posted{}) << "nobody to tell yet, and adding tells nobody";
+    EXPECT_EQ(queue.Pop()->retriesLeft, 0);
+
+    engine->registerUiThread(kUiThread);
     engine->refreshAll(ORIGIN_TIMER);
-    ASSERT_EQ(notifier.notes().size(), 3u);
+    EXPECT_EQ(posted(),
+              (Posted{{0, STATUS_REFRESHING}, {1, STATUS_REFRESHING}, {2, STATUS_REFRESHING}}));
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(notifier.notes()[i].threadId, kUiThread);
-        EXPECT_EQ(notifier.notes()[i].cityIndex, i);
-        EXPECT_EQ(notifier.notes()[i].status, STATUS_REFRESHING);
-        auto job = take();
+        const auto job = queue.Pop();
         EXPECT_EQ(job->cityIndex, i);
         EXPECT_EQ(job->kind, JOB_FETCH);
-        EXPECT_EQ(job->status, -1);
         EXPECT_EQ(job->retriesLeft, 5);
-        EXPECT_EQ(engine->cityAt(i)->info.status, STATUS_REFRESHING);
     }
-
     engine->refreshCity(3, ORIGIN_USER);
     engine->refreshCity(-1, ORIGIN_USER);
     EXPECT_EQ(queue.size(), 0u);
-    engine->refreshCity(1, ORIGIN_USER);
-    EXPECT_EQ(take()->retriesLeft, 0);
+
+    // A refused post is dropped and the engine goes on.
+    notifier.refuse(true);
+    engine->refreshCity(2, ORIGIN_USER);
+    answer(makeDays(5));
+    EXPECT_EQ(engine->cityAt(2)->info.status, STATUS_UPDATED);
 }
 
-TEST_F(EngineTest, TimerFetchSucceedingAtTheThirdTryLogsTwoRetries) {
-    engine->registerUiThread(kUiThread);
-    addCities({"Oslo", kSaoPaulo});
-    engine->refreshAll(ORIGIN_TIMER);
-    notifier.clear();
-    int tries = 0;
-    drain([&](const WeatherJob& job) { return job.name == "Oslo" || ++tries == 3; });
-
-    EXPECT_EQ(logEntries(),
-              (std::vector<std::string>{"Oslo success", kSaoPaulo + "failure, retry at",
-                                        kSaoPaulo + "failure, retry at",
-                                        kSaoPaulo + " success(retried 2 times)"}));
-    // Retries post nothing: the row keeps showing "refresh ..." until the final result.
-    ASSERT_EQ(notifier.notes().size(), 2u);
-    EXPECT_EQ(notifier.notes()[1].cityIndex, 1);
-    EXPECT_EQ(notifier.notes()[1].status, STATUS_UPDATED);
-    EXPECT_EQ(engine->cityAt(1)->days(), makeDays(5));
-
-    CityTable saved;
-    CityListStore(dir.path()).load(saved);
-    ASSERT_EQ(saved.count(), 2);
-    EXPECT_EQ(saved.at(1)->days(), makeDays(5));
-}
-
-TEST_F(EngineTest, ARefreshOfSeveralCitiesWritesTheListOnceAfterItsLastResult) {
-    addCities({"A", "B", "C"});
-    const std::string before = test::readFile(dir.file("citylist.xml"));
-    engine->refreshAll(ORIGIN_USER);
-    engine->ApplyResult(take(), makeDays(5));
-    engine->ApplyResult(take(), makeDays(5));
-    EXPECT_EQ(test::readFile(dir.file("citylist.xml")), before) << "a job is still waiting";
-    engine->ApplyResult(take(), ForecastList());
-    CityTable saved;
-    CityListStore(dir.path()).load(saved);
-    ASSERT_EQ(saved.count(), 3);
-    EXPECT_EQ(saved.at(0)->days(), makeDays(5));
-    EXPECT_EQ(saved.at(1)->days(), makeDays(5));
-    EXPECT_TRUE(saved.at(2)->days().empty());
-}
-
-TEST_F(EngineTest, TimerFetchFailingSixTimesKeepsTheOldDays) {
-    engine->registerUiThread(kUiThread);
-    addCities({"Oslo"});
-    engine->refreshAll(ORIGIN_TIMER);
-    drain([](const WeatherJob&) { return true; });
-    const std::string savedFile = test::readFile(dir.file("citylist.xml"));
-    engine->log().clear();
-    notifier.clear();
-
-    engine->refreshAll(ORIGIN_TIMER);
-    int tries = 0;
-    drain([&](const WeatherJob&) {
-        ++tries;
-        return false;
-    });
-    EXPECT_EQ(tries, 6);
-    std::vector<std::string> expected(5, "Oslofailure, retry at");
-    expected.push_back("Oslo retry failure");
-    EXPECT_EQ(logEntries(), expected);
-    ASSERT_EQ(notifier.notes().size(), 2u);
-    EXPECT_EQ(notifier.notes()[1].status, STATUS_FAILED);
-    EXPECT_EQ(engine->cityAt(0)->info.status, STATUS_FAILED);
-    EXPECT_EQ(engine->cityAt(0)->days(), makeDays(5));
-    EXPECT_EQ(test::readFile(dir.file("citylist.xml")), savedFile) << "a failure saves nothing";
-}
-
-TEST_F(EngineTest, UserFetchFailureIsFinalAtOnce) {
+TEST_F(EngineTest, OnlyTimerFetchesAreRetriedAndEachFinalResultIsLoggedOnce) {
+    std::vector<std::string> sixFailures(5, "failure, retry at");
+    sixFailures.push_back(" retry failure");
+    const struct {
+        int origin;
+        int failuresFirst;
+        std::vector<std::string> log;
+    } cases[] = {
+        {ORIGIN_TIMER, 0, {" success"}},
+        {ORIGIN_TIMER, 2, {"failure, retry at", "failure, retry at", " success(retried 2 times)"}},
+        {ORIGIN_TIMER, 6, sixFailures},
+        {ORIGIN_USER, 0, {" success(gui)"}},
+        {ORIGIN_USER, 1, {" failure(gui)"}},
+    };
     engine->registerUiThread(kUiThread);
     addCities({kSaoPaulo});
-    engine->refreshCity(0, ORIGIN_USER);
-    int tries = 0;
-    drain([&](const WeatherJob&) {
-        ++tries;
-        return false;
-    });
-    EXPECT_EQ(tries, 1);
-    EXPECT_EQ(logEntries(), std::vector<std::string>{kSaoPaulo + " failure(gui)"});
-
-    engine->refreshCity(0, ORIGIN_USER);
-    drain([](const WeatherJob&) { return true; });
-    EXPECT_EQ(logEntries().back(), kSaoPaulo + " success(gui)");
+    for (const auto& [origin, failuresFirst, log] : cases) {
+        SCOPED_TRACE(log.back());
+        engine->log().clear();
+        const ForecastList before = engine->cityAt(0)->days();
+        engine->refreshCity(0, origin);
+        int tries = 0;
+        drain([&](const WeatherJob&) { return ++tries > failuresFirst; });
+        const bool ok = tries > failuresFirst;
+        EXPECT_EQ(tries, std::min(failuresFirst + 1, origin == ORIGIN_TIMER ? 6 : 1));
+        std::vector<std::string> expected;
+        for (const std::string& entry : log) {
+            expected.push_back(kSaoPaulo + entry);
+        }
+        EXPECT_EQ(logEntries(), expected);
+        // Retries post nothing: the row shows "refresh ..." until the final result.
+        EXPECT_EQ(posted(),
+                  (Posted{{0, STATUS_REFRESHING}, {0, ok ? STATUS_UPDATED : STATUS_FAILED}}));
+        EXPECT_EQ(engine->cityAt(0)->days(), ok ? makeDays(5) : before);
+    }
 }
 
-TEST_F(EngineTest, ReadersHandOutCopies) {
-    addCities({"Oslo"});
+TEST_F(EngineTest, ForecastsReachTheDiskSoonOnceForABurstAndAtOnceOnAFlush) {
+    std::atomic<int> writes{0};
+    const test::ReplaceHook counting([&](const std::string&) {
+        ++writes;
+        return true;
+    });
+    start(std::chrono::minutes(10));
+    addCities({"A", kSaoPaulo, "C"});
+    writes = 0;
     engine->refreshAll(ORIGIN_USER);
-    drain([](const WeatherJob&) { return true; });
-    std::optional<CityRecord> copy = engine->cityAt(0);
-    ASSERT_TRUE(copy.has_value());
+    answer(makeDays(5));
+    std::optional<CityRecord> copy = engine->cityAt(1);
+    answer(makeDays(2, 90));
+    EXPECT_EQ(copy->days(), ForecastList()) << "a reader's copy is its own";
+    EXPECT_EQ(writes, 0) << "C is still pending";
+    engine->flush();
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(test::savedCities(dir.path()).at(1)->days(), makeDays(2, 90));
+    engine->flush();
+    answer(ForecastList());
+    EXPECT_EQ(writes, 1) << "nothing new, nothing written";
+
+    // After the last result of a refresh the list is written at once, once.
     engine->refreshAll(ORIGIN_USER);
-    auto job = take();
-    ForecastList other = makeDays(2, 90);
-    engine->ApplyResult(std::move(job), other);
-    EXPECT_EQ(copy->days(), makeDays(5)) << "the copy is the reader's own";
-    EXPECT_EQ(engine->cityAt(0)->days(), makeDays(2, 90));
-    EXPECT_FALSE(engine->cityAt(1).has_value());
-    EXPECT_FALSE(engine->cityAt(-1).has_value());
+    drain([](const WeatherJob& job) { return job.name != "C"; });
+    EXPECT_TRUE(test::eventually([&] { return writes == 2; }));
+
+    // With a short delay, a result is written while a slow city is still pending.
+    start(std::chrono::milliseconds(50));
+    EXPECT_EQ(engine->cityAt(1)->info.name, kSaoPaulo);
+    EXPECT_EQ(engine->cityAt(1)->days(), makeDays(5));
+    engine->refreshAll(ORIGIN_USER);
+    answer(makeDays(3, 70));
+    EXPECT_TRUE(test::eventually(
+        [&] { return test::savedCities(dir.path()).at(0)->days() == makeDays(3, 70); }));
 }
 
 TEST_F(EngineTest, RemovalRenumbersTheCitiesBehindAndRequeuesTheirLostResults) {
     engine->registerUiThread(kUiThread);
     addCities({"A", "B", "C", "D"});
     engine->refreshAll(ORIGIN_TIMER);
-    notifier.clear();
-
-    auto jobA = take();
-    auto jobB = take();
-    engine->removeCity(1);  // B goes while every fetch is in flight
-    ASSERT_EQ(notifier.notes().size(), 1u);
-    EXPECT_EQ(notifier.notes()[0].status, STATUS_REMOVED);
-    EXPECT_EQ(notifier.notes()[0].cityIndex, 1);
+    auto jobA = queue.Pop();
+    auto jobB = queue.Pop();
+    answer(ForecastList());  // C fails at its first try: its retry is queued behind D
+    posted();
+    engine->removeCity(1);  // B goes while the others are in flight
+    EXPECT_EQ(posted(), (Posted{{1, STATUS_REMOVED}}));
+    engine->ApplyResult(std::move(jobA), makeDays(5));
+    engine->ApplyResult(std::move(jobB), makeDays(5));  // its city is gone: dropped
+    // D's job and C's retry carry the old positions: each is dropped and queued again for the
+    // city's new position, with the retries it had left.
+    answer(makeDays(5));
+    answer(makeDays(5));
+    answer(makeDays(5));
+    auto again = queue.Pop();
+    EXPECT_EQ(again->name, "C");
+    EXPECT_EQ(again->cityIndex, 1);
+    EXPECT_EQ(again->retriesLeft, 4);
+    engine->ApplyResult(std::move(again), makeDays(5));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(engine->cityAt(i)->info.cityIndex, i);
     }
-
-    engine->ApplyResult(std::move(jobA), makeDays(5));
-    engine->ApplyResult(std::move(jobB), makeDays(5));  // its city is gone: dropped
-    EXPECT_EQ(queue.size(), 2u);
-    // C's and D's jobs still carry their old positions: each is dropped and queued again.
-    engine->ApplyResult(take(), makeDays(5));
-    engine->ApplyResult(take(), makeDays(5));
-    EXPECT_EQ(queue.size(), 2u);
-    auto again = take();
-    EXPECT_EQ(again->name, "C");
-    EXPECT_EQ(again->cityIndex, 1);
-    EXPECT_EQ(again->kind, JOB_FETCH);
-    engine->ApplyResult(std::move(again), makeDays(5));
-    engine->ApplyResult(take(), makeDays(5));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(engine->cityAt(i)->info.status, STATUS_UPDATED) << i;
-    }
-    EXPECT_EQ(logEntries(), (std::vector<std::string>{"A success", "C success", "D success"}));
+    EXPECT_EQ(logEntries(), (std::vector<std::string>{"Cfailure, retry at", "A success",
+                                                      "D success", "C success(retried 1 times)"}));
+    EXPECT_EQ(posted(), (Posted{{0, STATUS_UPDATED}, {2, STATUS_UPDATED}, {1, STATUS_UPDATED}}));
 
     // A result for a removed city that nobody waits for is dropped without a trace.
     engine->refreshCity(2, ORIGIN_USER);
-    auto jobD = take();
+    auto jobD = queue.Pop();
     engine->removeCity(2);
+    engine->removeCity(7);
     engine->ApplyResult(std::move(jobD), makeDays(5));
     EXPECT_EQ(queue.size(), 0u);
-    EXPECT_EQ(logEntries().size(), 3u);
-
-    engine->removeCity(7);
-    EXPECT_EQ(engine->cityCount(), 2);
-    CityTable saved;
-    CityListStore(dir.path()).load(saved);
+    EXPECT_EQ(logEntries().size(), 4u);
+    const CityTable saved = test::savedCities(dir.path());
     ASSERT_EQ(saved.count(), 2);
     EXPECT_EQ(saved.at(1)->info.name, "C");
 }
 
-TEST_F(EngineTest, RetryInFlightDuringARemovalStillEndsWithAFinalResult) {
-    engine->registerUiThread(kUiThread);
-    addCities({"A", "B"});
-    engine->refreshCity(1, ORIGIN_TIMER);
-    engine->ApplyResult(take(), ForecastList());  // first try fails: a retry is queued
-    auto retry = take();
-    EXPECT_EQ(retry->retriesLeft, 4);
-    engine->removeCity(0);
-    notifier.clear();
-    engine->ApplyResult(std::move(retry), ForecastList());
-    // Dropped for its old position, queued again for the new one with the retries it had left.
-    auto again = take();
-    EXPECT_EQ(again->cityIndex, 0);
-    EXPECT_EQ(again->retriesLeft, 4);
-    engine->ApplyResult(std::move(again), makeDays(5));
-    ASSERT_EQ(notifier.notes().size(), 1u);
-    EXPECT_EQ(notifier.notes()[0].cityIndex, 0);
-    EXPECT_EQ(notifier.notes()[0].status, STATUS_UPDATED);
-    EXPECT_EQ(logEntries(),
-              (std::vector<std::string>{"Bfailure, retry at", "B success(retried 1 times)"}));
-}
-
-TEST_F(EngineTest, RefusedPostsAreDroppedAndTheEngineGoesOn) {
-    engine->registerUiThread(kUiThread);
-    addCities({"A"});
-    notifier.refuse(true);
-    engine->refreshAll(ORIGIN_USER);
-    drain([](const WeatherJob&) { return true; });
-    EXPECT_EQ(engine->cityAt(0)->info.status, STATUS_UPDATED);
-}
-
-TEST_F(EngineTest, ApplySettingsActsOnlyOnChanges) {
+TEST_F(EngineTest, SettingsAreSavedAndAppliedOnlyWhenTheyChange) {
     engine->registerUiThread(kUiThread);
     runEntry.present = true;
     Settings settings = engine->copySettings();
-    EXPECT_EQ(settings, (Settings{"0", "1", "3", "0"}));
-
     engine->applySettings(settings);
     EXPECT_FALSE(test::exists(dir.file("settings.xml")));
-    EXPECT_TRUE(notifier.notes().empty());
 
     settings.days = "5";
     engine->applySettings(settings);
     EXPECT_TRUE(test::exists(dir.file("settings.xml")));
-    EXPECT_TRUE(notifier.notes().empty());
     EXPECT_EQ(engine->shareDays(), 5);
-
     settings.unit = "1";
     engine->applySettings(settings);
-    ASSERT_EQ(notifier.notes().size(), 1u);
-    EXPECT_EQ(notifier.notes()[0].status, STATUS_SETTINGS_CHANGED);
-    EXPECT_EQ(notifier.notes()[0].cityIndex, -1);
+    EXPECT_EQ(posted(), (Posted{{-1, STATUS_SETTINGS_CHANGED}}));
     EXPECT_FALSE(engine->isFahrenheit());
-
     settings.timeval = "0";
     engine->applySettings(settings);
     settings.timeval = "4";
     engine->applySettings(settings);
     EXPECT_EQ(timer.calls(), (std::vector<std::string>{"setHours 1", "stop", "setHours 4"}));
-
     settings.startonboot = "1";
     engine->applySettings(settings);
-    EXPECT_TRUE(runEntry.present);
-
-    // What was saved comes back at the next start.
+    EXPECT_EQ(runEntry.adds, 1);
     start();
     EXPECT_EQ(engine->copySettings(), (Settings{"1", "4", "5", "1"}));
-    EXPECT_EQ(timer.calls().back(), "setHours 4");
-}
-
-TEST_F(EngineTest, CitiesAndTheirDaysSurviveARestart) {
-    addCities({kSaoPaulo, "Oslo"});
-    engine->refreshAll(ORIGIN_USER);
-    drain([](const WeatherJob& job) { return job.name == "Oslo"; });
-    start();
-    ASSERT_EQ(engine->cityCount(), 2);
-    EXPECT_EQ(engine->cityAt(0)->info.name, kSaoPaulo);
-    EXPECT_TRUE(engine->cityAt(0)->days().empty());
-    EXPECT_EQ(engine->cityAt(1)->days(), makeDays(5));
-    EXPECT_EQ(engine->cityAt(1)->info.status, -1);
-}
-
-TEST_F(EngineTest, WidgetListFollowsAddsAndRemovals) {
-    test::writeFile(dir.file("widgetlist.xml"),
-                    "<widgetlist><widget name=\"A\" param=\"wc:A\" /></widgetlist>");
-    start();
-    addCities({"A"});
-    const std::string afterFirst = test::readText(dir.file("widgetlist.xml"));
-    EXPECT_EQ(afterFirst,
-              "<widgetlist>\n    <widget name=\"A\" param=\"wc:A\" />\n</widgetlist>\n");
-    test::writeFile(dir.file("widgetlist.xml"), "marker");
-    addCities({"B"});
-    EXPECT_EQ(test::readFile(dir.file("widgetlist.xml")), "marker");
-    engine->removeCity(1);
-    EXPECT_EQ(test::readFile(dir.file("widgetlist.xml")), "marker");
-    engine->removeCity(0);
-    EXPECT_EQ(test::readText(dir.file("widgetlist.xml")), afterFirst);
 }
 
 }  // namespace

@@ -253,6 +253,18 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
 
+    def test_exit_during_a_refresh_keeps_the_forecasts_that_came_in(self):
+        # The last city's answer takes a minute; Exit comes while it is still pending.
+        slow = ("Lyon", "stall:60/wc:2996944&q=Lyon%2c+FRA")
+        program = self.program(cities=CITIES[:2] + [slow])
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        # One city at a time: the slow city's request means both others have their answers.
+        self.assertTrue(wait_for(lambda: self.service.weather_requests() == 3, 60))
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+        self.assertEqual([len(days) for days in program.city_days()], [5, 5, 0])
+
     def test_second_start_wakes_the_hidden_first_and_ends(self):
         program = self.program()
         first = program.start("-s")

@@ -1,11 +1,12 @@
 #include "TestSupport.h"
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
-#include <gtest/gtest.h>
+#include "base/FileIo.h"
+#include "store/CityListStore.h"
 
 namespace brisalune::test {
 
@@ -26,9 +27,8 @@ std::string utf8Of(const std::filesystem::path& path) {
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
     const std::filesystem::path dir =
-        base /
+        std::filesystem::temp_directory_path() /
         fsPath("brisalune-t\xC3\xA9st-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(dir);
     path_ = utf8Of(dir);
@@ -55,28 +55,48 @@ std::string readFile(const std::string& path) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(fsPath(path), std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string readText(const std::string& path) {
     std::string text = readFile(path);
-    std::string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
-            result += text[i];
-        }
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) {
+        text.erase(at, 1);
     }
-    return result;
+    return text;
+}
+
+CityTable savedCities(const std::string& directory) {
+    CityTable saved;
+    CityListStore(directory).load(saved);
+    return saved;
+}
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+ReplaceHook::ReplaceHook(std::function<bool(const std::string& target)> hook) {
+    fileio::setBeforeReplaceHookForTests(std::move(hook));
+}
+
+ReplaceHook::~ReplaceHook() {
+    fileio::setBeforeReplaceHookForTests(nullptr);
 }
 
 bool FakeNotifier::post(int64_t threadId, std::unique_ptr<WeatherJob> record) {
     std::lock_guard<std::mutex> hold(mutex_);
-    if (refuse_) {
-        return false;
+    if (!refuse_) {
+        notes_.push_back({threadId, record->cityIndex, record->status});
     }
-    notes_.push_back({threadId, record->cityIndex, record->status});
-    return true;
+    return !refuse_;
 }
 
 std::vector<FakeNotifier::Note> FakeNotifier::notes() {
@@ -94,14 +114,9 @@ void FakeNotifier::refuse(bool refuse) {
     refuse_ = refuse;
 }
 
-void FakeTimer::setHours(int hours) {
+void FakeTimer::record(const std::string& call) {
     std::lock_guard<std::mutex> hold(mutex_);
-    calls_.push_back("setHours " + std::to_string(hours));
-}
-
-void FakeTimer::stop() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    calls_.push_back("stop");
+    calls_.push_back(call);
 }
 
 std::vector<std::string> FakeTimer::calls() {
@@ -110,16 +125,9 @@ std::vector<std::string> FakeTimer::calls() {
 }
 
 ForecastDay makeDay(int low, int high, int sky, const std::string& text) {
-    ForecastDay day;
-    day.low = low;
-    day.high = high;
-    day.skycodeday = sky;
-    day.skytextday = text;
-    day.date = "2026-12-0" + std::to_string(sky % 10);
-    day.day = "Sunday";
-    day.shortday = "Sun";
-    day.precip = std::to_string(sky);
-    return day;
+    return {false,    low,   high,
+            sky,      text,  "2026-12-0" + std::to_string(sky % 10),
+            "Sunday", "Sun", std::to_string(sky)};
 }
 
 ForecastList makeDays(int count, int base) {

@@ -1,9 +1,10 @@
-// Shared helpers of the tests: a scratch directory, file access and fakes for the engine's
-// platform seams.
+// Shared helpers of the tests: a scratch directory, file access, waiting for other threads and
+// fakes for the engine's platform seams.
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,6 +37,22 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // The file's text with CR LF turned into LF, for comparing layouts across platforms.
 std::string readText(const std::string& path);
+// The city list the next start would find in the directory.
+CityTable savedCities(const std::string& directory);
+
+// Waits for a condition that another thread makes true; gives up after a generous bound, so a
+// fault shows as a failure rather than a hang.
+bool eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds bound = std::chrono::seconds(20));
+
+// Runs `hook` between a save's flushed temporary file and its replace, for its scope.
+class ReplaceHook {
+  public:
+    explicit ReplaceHook(std::function<bool(const std::string& target)> hook);
+    ~ReplaceHook();
+    ReplaceHook(const ReplaceHook&) = delete;
+    ReplaceHook& operator=(const ReplaceHook&) = delete;
+};
 
 // Keeps every posted record; can be told to refuse posts.
 class FakeNotifier : public StatusNotifier {
@@ -59,11 +76,12 @@ class FakeNotifier : public StatusNotifier {
 
 class FakeTimer : public RefreshTimer {
   public:
-    void setHours(int hours) override;
-    void stop() override;
+    void setHours(int hours) override { record("setHours " + std::to_string(hours)); }
+    void stop() override { record("stop"); }
     std::vector<std::string> calls();
 
   private:
+    void record(const std::string& call);
     std::mutex mutex_;
     std::vector<std::string> calls_;
 };

@@ -1,5 +1,5 @@
-// The crash handler on made-up faults with observed steps, and in a child process that really
-// faults and starts a stand-in bug-report program.
+// The crash handler on made-up faults with observed steps, and in child processes that really
+// fault and start a stand-in bug-report program.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -22,129 +21,57 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kMessage =
-    "Sorry for the bug, we will improve the Brisalune. \nAnd we will fix this bug in next version. "
-    "\nPlease restart the Brisalune.";
-
-// Takes note of the steps instead of taking them.
-struct Observed {
-    std::vector<std::string> started;
-    std::vector<std::pair<std::string, unsigned>> messages;
-
-    CrashActions actions(const std::string& directory) {
-        CrashActions actions;
-        actions.programDirectory = directory;
-        actions.startProgram = [this](const std::string& path) {
-            started.push_back(path);
-            return true;
-        };
-        actions.showMessage = [this](const std::string& text, unsigned flags) {
-            messages.emplace_back(text, flags);
-        };
-        return actions;
-    }
-};
-
-// A fault as the system hands it to the filter.
-struct Fault {
+// The steps of a report on a made-up fault, noted instead of taken.
+std::vector<std::string> stepsOf(const std::string& directory, bool startThrows = false) {
     CONTEXT context{};
+    context.SegSs = 0x2b;
+    context.Rbp = 0x00007ffdf00dbeefULL;
+    context.Rsp = 0x14f9a0;
+    context.SegCs = 0x33;
+    context.Rip = 0xfedcba9876543210ULL;
     EXCEPTION_RECORD record{};
-    EXCEPTION_POINTERS info{&record, &context};
-
-    Fault(DWORD64 rip, DWORD64 rsp, DWORD code) {
-        context.SegSs = 0x2b;
-        context.Rbp = 0x00007ffdf00dbeefULL;
-        context.Rsp = rsp;
-        context.SegCs = 0x33;
-        context.Rip = rip;
-        record.ExceptionCode = code;
-        record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
-        record.ExceptionAddress = reinterpret_cast<void*>(0x00007ff6a1b2c3d4ULL);
-    }
-};
-
-// Copies a helper program built beside the test exe into `directory`, made if need be.
-void copyHelper(const std::string& helper, const std::string& directory, const std::string& name) {
-    std::filesystem::create_directories(test::fsPath(directory));
-    std::filesystem::copy_file(test::fsPath(joinPath(programDirectory(), helper)),
-                               test::fsPath(joinPath(directory, name)));
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
+    record.ExceptionAddress = reinterpret_cast<void*>(0x00007ff6a1b2c3d4ULL);
+    EXCEPTION_POINTERS fault{&record, &context};
+    std::vector<std::string> steps;
+    const CrashActions actions{directory,
+                               [&](const std::string& path) {
+                                   if (startThrows) {
+                                       throw std::runtime_error("no");
+                                   }
+                                   steps.push_back("start " + path);
+                                   return true;
+                               },
+                               [&](const std::string& text, unsigned flags) {
+                                   steps.push_back("tell " + std::to_string(flags) + " " + text);
+                               }};
+    EXPECT_EQ(reportCrash(&fault, actions), EXCEPTION_EXECUTE_HANDLER);
+    return steps;
 }
 
-bool waitFor(const std::string& path, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!test::exists(path)) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    // The stand-in writes its marker in one go; give it the moment to close the file.
-    std::this_thread::sleep_for(200ms);
-    return true;
-}
-
-TEST(CrashFilter, WritesTheReportStartsTheBugProgramBesideTheExeAndTellsTheUser) {
+TEST(CrashFilter, WritesTheRegistersBesideTheExeStartsTheBugProgramThereAndTellsTheUser) {
     test::ScratchDir dir;
-    test::ScratchDir elsewhere;
-    wchar_t previous[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(widen(elsewhere.path()).c_str()));
-    const std::string file = dir.file("error.txt");
-    test::writeFile(file, std::string(2000, 'x'));
-
-    Observed seen;
-    Fault fault(0x12ab34, 0x14f9a0, EXCEPTION_ACCESS_VIOLATION);
-    EXPECT_EQ(reportCrash(&fault.info, seen.actions(dir.path())), EXCEPTION_EXECUTE_HANDLER);
+    test::writeFile(dir.file("error.txt"), std::string(2000, 'x'));
+    const std::string tell = "tell " + std::to_string(MB_ICONERROR | MB_OK) + " " + kCrashMessage;
+    EXPECT_EQ(stepsOf(dir.path()),
+              (std::vector<std::string>{"start " + dir.path() + "\\BrisaluneBug.exe", tell}));
     // Text mode: the report's line feed and the one after it both become CR LF.
-    EXPECT_EQ(test::readFile(file),
+    EXPECT_EQ(test::readFile(dir.file("error.txt")),
               "[SegSs:0000002b, Ebp:00007ffdf00dbeef, Esp:000000000014f9a0]- "
-              "[SegCs:00000033, Eip:000000000012ab34]-"
+              "[SegCs:00000033, Eip:fedcba9876543210]-"
               "[ExceptionAddress:00007ff6a1b2c3d4, ExceptionCode:00000000c0000005, "
               "ExceptionFlags:0000000000000001]\r\n\r\n");
-    EXPECT_EQ(seen.started, std::vector<std::string>{dir.path() + "\\BrisaluneBug.exe"});
-    EXPECT_EQ(seen.messages, (std::vector<std::pair<std::string, unsigned>>{
-                                 {kMessage, static_cast<unsigned>(MB_ICONERROR | MB_OK)}}));
 
-    // A second crash leaves its own report only.
-    Fault again(0xfedcba9876543210ULL, 0x14f000, EXCEPTION_INT_DIVIDE_BY_ZERO);
-    EXPECT_EQ(reportCrash(&again.info, seen.actions(dir.path())), EXCEPTION_EXECUTE_HANDLER);
-    EXPECT_EQ(test::readFile(file),
-              "[SegSs:0000002b, Ebp:00007ffdf00dbeef, Esp:000000000014f000]- "
-              "[SegCs:00000033, Eip:fedcba9876543210]-"
-              "[ExceptionAddress:00007ff6a1b2c3d4, ExceptionCode:00000000c0000094, "
-              "ExceptionFlags:0000000000000001]\r\n\r\n");
-    EXPECT_FALSE(test::exists(elsewhere.file("error.txt")));
-    SetCurrentDirectoryW(previous);
+    // Whatever becomes of one step, the others are taken; an unknown program directory never
+    // becomes a drive's root.
+    EXPECT_EQ(stepsOf(dir.file("missing")).back(), tell);
+    EXPECT_FALSE(test::exists(dir.file("missing")));
+    EXPECT_EQ(stepsOf(dir.path(), true), std::vector<std::string>{tell});
+    EXPECT_EQ(stepsOf(""), std::vector<std::string>{tell});
 }
 
-TEST(CrashFilter, EveryStepRunsWhateverBecameOfTheOthers) {
-    test::ScratchDir dir;
-    Fault fault(0x401000, 0x22fd10, EXCEPTION_ACCESS_VIOLATION);
-
-    // No such directory: nothing is written, the rest still happens.
-    Observed unwritable;
-    const std::string missing = dir.file("missing");
-    EXPECT_EQ(reportCrash(&fault.info, unwritable.actions(missing)), EXCEPTION_EXECUTE_HANDLER);
-    EXPECT_FALSE(test::exists(joinPath(missing, "error.txt")));
-    EXPECT_EQ(unwritable.started.size(), 1u);
-    EXPECT_EQ(unwritable.messages.size(), 1u);
-
-    // A step that throws does not keep the user from being told.
-    Observed throwing;
-    CrashActions actions = throwing.actions(dir.path());
-    actions.startProgram = [](const std::string&) -> bool { throw std::runtime_error("no"); };
-    EXPECT_EQ(reportCrash(&fault.info, actions), EXCEPTION_EXECUTE_HANDLER);
-    EXPECT_TRUE(test::exists(dir.file("error.txt")));
-    EXPECT_EQ(throwing.messages.size(), 1u);
-
-    // An unknown program directory never turns into the root of the current drive.
-    Observed unknown;
-    EXPECT_EQ(reportCrash(&fault.info, unknown.actions("")), EXCEPTION_EXECUTE_HANDLER);
-    EXPECT_TRUE(unknown.started.empty());
-    EXPECT_EQ(unknown.messages.size(), 1u);
-}
-
-// The visible dialog box of a process, if it shows one.
+// The visible dialog box of a thread, if it shows one.
 HWND dialogOf(DWORD process) {
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
         DWORD owner = 0;
@@ -156,64 +83,78 @@ HWND dialogOf(DWORD process) {
     return nullptr;
 }
 
-// The installed handler in a child that really faults, started from another directory (as at
-// log-on) that holds a decoy bug-report program.
-TEST(CrashHandler, AFaultingProcessLeavesItsReportStartsTheBugProgramAndTellsTheUser) {
-    test::ScratchDir scratch;
-    const std::string programDir = scratch.file("program dir");
-    copyHelper("crash_child.exe", programDir, "crash_child.exe");
-    copyHelper("crash_bug_helper.exe", programDir, "BrisaluneBug.exe");
-    copyHelper("crash_bug_helper.exe", scratch.path(), "BrisaluneBug.exe");
+// The installed handler in children that really fault, started from another directory (as at
+// log-on) that holds a decoy bug-report program: each leaves one report, starts the bug-report
+// program beside it, tells the user, and ends once the box is closed, whichever thread faulted.
+TEST(CrashHandler, AFaultingProcessReportsOnceTellsTheUserAndEnds) {
+    const struct {
+        const char* mode;
+        bool ownedBox;  // by the main window: only when its own thread faulted
+    } cases[] = {{"", false}, {"worker", false}, {"ui", true}};
+    for (const auto& [mode, ownedBox] : cases) {
+        SCOPED_TRACE(mode);
+        test::ScratchDir scratch;
+        const std::string programDir = scratch.file("program dir");
+        std::filesystem::create_directories(test::fsPath(programDir));
+        const auto copy = [&](const char* helper, const std::string& to) {
+            std::filesystem::copy_file(test::fsPath(joinPath(programDirectory(), helper)),
+                                       test::fsPath(to));
+        };
+        copy("crash_child.exe", joinPath(programDir, "crash_child.exe"));
+        copy("crash_bug_helper.exe", joinPath(programDir, "BrisaluneBug.exe"));
+        copy("crash_bug_helper.exe", scratch.file("BrisaluneBug.exe"));
 
-    const std::wstring application = widen(joinPath(programDir, "crash_child.exe"));
-    std::wstring commandLine = L"\"" + application + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, widen(scratch.path()).c_str(), &startup, &process));
-    CloseHandle(process.hThread);
-    HWND box = nullptr;
-    for (const auto end = std::chrono::steady_clock::now() + 30s;
-         (box = dialogOf(process.dwProcessId)) == nullptr &&
-         std::chrono::steady_clock::now() < end &&
-         WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT;) {
+        const std::wstring application = widen(joinPath(programDir, "crash_child.exe"));
+        std::wstring commandLine = L"\"" + application + L"\" " + widen(mode);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                   0, nullptr, widen(scratch.path()).c_str(), &startup, &process));
+        CloseHandle(process.hThread);
+        HWND box = nullptr;
+        EXPECT_TRUE(test::eventually([&] { return (box = dialogOf(process.dwProcessId)); }, 30s))
+            << "the crashed child showed no message box";
+        wchar_t text[512] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 512);  // a message box's text
+        EXPECT_EQ(narrow(text), kCrashMessage);
+        EXPECT_EQ(GetWindow(box, GW_OWNER) != nullptr, ownedBox);
+        // Timer ticks and thread messages have had their time to reach the box's loop.
+        std::this_thread::sleep_for(500ms);
+        EXPECT_FALSE(test::exists(joinPath(programDir, "reentered.txt")));
+        // error.txt and the bug-report program come before the message box.
+        const std::string marker = joinPath(programDir, "bug-ran.txt");
+        EXPECT_TRUE(test::eventually([&] { return test::exists(marker); }, 30s));
+        std::this_thread::sleep_for(200ms);  // the stand-in closes its marker
+        const std::string report = test::readFile(joinPath(programDir, "error.txt"));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        ASSERT_EQ(waited, WAIT_OBJECT_0) << "the child did not end after the message box";
+        EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+
+        // Started by its full path, with no arguments though the path has a blank, where it
+        // stands; the current directory's copy never ran.
+        std::string ran = test::readFile(marker);
+        if (!ran.empty() && ran.back() == '\\') {
+            ran.pop_back();
+        }
+        EXPECT_EQ(_stricmp(ran.c_str(), ("arguments 0\n" + programDir).c_str()), 0) << ran;
+        EXPECT_FALSE(test::exists(scratch.file("bug-ran.txt")));
+        EXPECT_FALSE(test::exists(scratch.file("error.txt")));
+
+        // One report of the fault: the instruction that faulted is where it was raised.
+        ASSERT_EQ(report.size(), 205u) << report;
+        const std::string eip = report.substr(report.find("Eip:") + 4, 16);
+        EXPECT_EQ(report.substr(report.find("ExceptionAddress:") + 17, 16), eip);
+        EXPECT_NE(eip, "0000000000000000");
+        EXPECT_EQ(report.substr(report.find("ExceptionCode:")),
+                  "ExceptionCode:00000000c0000005, ExceptionFlags:0000000000000000]\r\n\r\n");
     }
-    EXPECT_NE(box, nullptr) << "the crashed child showed no message box";
-    wchar_t text[512] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 512);  // a message box's text
-    EXPECT_EQ(narrow(text), kMessage);
-    // error.txt and the bug-report program come before the message box.
-    const std::string marker = joinPath(programDir, "bug-ran.txt");
-    EXPECT_TRUE(waitFor(marker, 30s)) << "the bug-report program beside the exe did not run";
-    const std::string report = test::readFile(joinPath(programDir, "error.txt"));
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the child did not end after the message box";
-    EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-
-    // Started by its full path, with no arguments though the path has a blank, where it
-    // stands; the current directory's copy never ran.
-    std::string ran = test::readFile(marker);
-    if (!ran.empty() && ran.back() == '\\') {
-        ran.pop_back();
-    }
-    EXPECT_EQ(_stricmp(ran.c_str(), ("arguments 0\n" + programDir).c_str()), 0) << ran;
-    EXPECT_FALSE(test::exists(scratch.file("bug-ran.txt")));
-    EXPECT_FALSE(test::exists(scratch.file("error.txt")));
-    EXPECT_FALSE(startBugReportProgram(joinPath(scratch.file("nowhere"), "BrisaluneBug.exe")));
-
-    // One report of the fault: the instruction that faulted is where the exception was raised.
-    ASSERT_EQ(report.size(), 205u) << report;
-    const std::string eip = report.substr(report.find("Eip:") + 4, 16);
-    EXPECT_EQ(report.substr(report.find("ExceptionAddress:") + 17, 16), eip);
-    EXPECT_NE(eip, "0000000000000000");
-    EXPECT_EQ(report.substr(report.find("ExceptionCode:")),
-              "ExceptionCode:00000000c0000005, ExceptionFlags:0000000000000000]\r\n\r\n");
+    EXPECT_FALSE(startBugReportProgram("C:\\nowhere\\BrisaluneBug.exe"));
 }
 
 }  // namespace

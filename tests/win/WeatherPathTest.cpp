@@ -95,6 +95,7 @@ TEST_F(WeatherPathTest, RefreshAllOfThreeCitiesBringsTheServicesDaysAndSavesThem
     engine.refreshAll(ORIGIN_TIMER);
     ASSERT_TRUE(waitForResults(3));
 
+    engine.flush();
     CityTable saved;
     CityListStore(dir.path()).load(saved);
     ASSERT_EQ(saved.count(), 3) << "what the next start finds on disk";
