@@ -60,7 +60,6 @@ int CWidgetApp::run(const std::string& commandLine) {
         MessageBoxW(nullptr, widen(text).c_str(), L"Brisalune", MB_ICONWARNING | MB_OK);
     };
     // Loaded on this thread before the worker exists, so the first fetch sees the whole list.
-    installCrashHandler();
     engine.initialise(platform);
     worker.Start();
 

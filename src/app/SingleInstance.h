@@ -11,7 +11,7 @@ class SingleInstance {
   public:
     // The names are the program's own unless a test gives others.
     SingleInstance(std::string mutexName, std::string eventName);
-    ~SingleInstance();
+    virtual ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -20,6 +20,10 @@ class SingleInstance {
     // has signalled the first instance by then. Failures of the kernel objects leave the first
     // instance running without the wake-up service.
     bool acquire(uint32_t uiThreadId);
+
+  protected:
+    // A later start lets the first instance take the foreground, just before it signals.
+    virtual void allowForeground();
 
   private:
     struct State;

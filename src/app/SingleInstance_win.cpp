@@ -29,12 +29,19 @@ SingleInstance::~SingleInstance() {
     }
 }
 
+void SingleInstance::allowForeground() {
+    AllowSetForegroundWindow(ASFW_ANY);
+}
+
 bool SingleInstance::acquire(uint32_t uiThreadId) {
     state_->mutex.reset(CreateMutexW(nullptr, FALSE, widen(mutexName_).c_str()));
     if (state_->mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
         state_->mutex.reset();
         win::Handle event(OpenEventW(EVENT_ALL_ACCESS, FALSE, widen(eventName_).c_str()));
         if (event) {
+            // Only the process the user started may bring a window to the front; it lends
+            // that right to the first instance before waking it.
+            allowForeground();
             SetEvent(event.get());
         }
         return false;

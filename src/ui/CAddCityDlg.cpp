@@ -32,7 +32,9 @@ CAddCityDlg::CAddCityDlg(HWND parent, CityCatalogue& catalogue, RefreshEngine& e
     : Dialog(IDD_ADD_CITY, parent),
       catalogue_(catalogue),
       engine_(engine),
-      programDirectory_(std::move(programDirectory)) {}
+      programDirectory_(std::move(programDirectory)),
+      list_(addControl<IconListBox>(IDC_CATALOGUE_LIST)),
+      keyword_(addControl<HintEdit>(IDC_KEYWORD)) {}
 
 CAddCityDlg::~CAddCityDlg() {
     releaseCountry();
@@ -40,8 +42,6 @@ CAddCityDlg::~CAddCityDlg() {
 
 bool CAddCityDlg::OnInitDialog() {
     quiet_ = true;
-    attach(list_, IDC_CATALOGUE_LIST);
-    attach(keyword_, IDC_KEYWORD);
     catalogue_.LoadCountryList();
     setTitle("Add City");
     enterLevel("Country");
@@ -347,15 +347,6 @@ bool CAddCityDlg::PreTranslateMessage(MSG& msg) {
         }
     }
     return Dialog::PreTranslateMessage(msg);
-}
-
-int CAddCityDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
-}
-
-UINT CAddCityDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
 }
 
 }  // namespace brisalune

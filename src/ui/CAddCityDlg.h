@@ -49,10 +49,6 @@ class CAddCityDlg : public win::Dialog {
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the blocking message box and pop-up menu.
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
-    virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
-
   private:
     void refilter();
     // Empties the keyword box, sets the level's hint and lists the whole level.
@@ -74,8 +70,8 @@ class CAddCityDlg : public win::Dialog {
     CityCatalogue& catalogue_;
     RefreshEngine& engine_;
     std::string programDirectory_;
-    HintEdit keyword_;
-    IconListBox list_;
+    IconListBox& list_;
+    HintEdit& keyword_;
     // Programmatic changes of the keyword box refilter once, at their end.
     bool quiet_ = true;
 

@@ -9,10 +9,13 @@
 namespace brisalune {
 
 CDelCityDlg::CDelCityDlg(HWND parent, RefreshEngine& engine)
-    : Dialog(IDD_DEL_CITY, parent), engine_(engine) {}
+    : Dialog(IDD_DEL_CITY, parent),
+      engine_(engine),
+      list_(addControl<TextListBox>(IDC_DEL_CITY_LIST)) {}
 
 bool CDelCityDlg::OnInitDialog() {
-    attach(list_, IDC_DEL_CITY_LIST);
+    names_.clear();
+    cities_.clear();
     const int count = engine_.cityCount();
     for (int i = 0; i < count; ++i) {
         if (std::optional<CityRecord> city = engine_.cityAt(i)) {
@@ -62,15 +65,6 @@ bool CDelCityDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     }
     *result = 0;
     return true;
-}
-
-int CDelCityDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
-}
-
-UINT CDelCityDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
 }
 
 }  // namespace brisalune

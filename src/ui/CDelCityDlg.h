@@ -40,15 +40,11 @@ class CDelCityDlg : public win::Dialog {
     void OnOK() override {}
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the blocking message box and pop-up menu.
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
-    virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
-
   private:
     void remove();
 
     RefreshEngine& engine_;
-    TextListBox list_;
+    TextListBox& list_;
     std::vector<std::string> names_;
     // Beside each shown name: the city's position when the list was filled, and its parameter.
     std::vector<Removal> cities_;

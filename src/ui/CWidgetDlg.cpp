@@ -27,7 +27,13 @@ CWidgetDlg::CWidgetDlg(RefreshEngine& engine, std::string programDirectory, std:
     : Dialog(IDD_WIDGET, nullptr),
       engine_(engine),
       programDirectory_(std::move(programDirectory)),
-      commandLine_(std::move(commandLine)) {}
+      commandLine_(std::move(commandLine)),
+      list_(addControl<CityListBox>(IDC_CITY_LIST)) {
+    const int buttonIds[] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i] = &addControl<ImageButton>(buttonIds[i]);
+    }
+}
 
 CWidgetDlg::~CWidgetDlg() = default;
 
@@ -36,12 +42,6 @@ win::Dialog* CWidgetDlg::activeDialog() const {
 }
 
 bool CWidgetDlg::OnInitDialog() {
-    attach(list_, IDC_CITY_LIST);
-    const int buttonIds[] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
-    for (int i = 0; i < 5; ++i) {
-        attach(buttons_[i], buttonIds[i]);
-    }
-
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
     wchar_t about[256] = {};
     if (systemMenu != nullptr &&
@@ -58,8 +58,8 @@ bool CWidgetDlg::OnInitDialog() {
 
     const UINT pictures[] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG, IDB_SETTINGS_PNG,
                              IDB_MORE_PNG};
-    for (int i = 0; i < 5; ++i) {
-        buttons_[i].LoadImageResource(pictures[i], L"PNG");
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i]->LoadImageResource(pictures[i], L"PNG");
     }
 
     startHidden_ = commandLine_ == "-s";
@@ -172,9 +172,31 @@ void CWidgetDlg::ConfirmRemove(int position) {
         return;
     }
     const std::wstring text = utf8ToWide("Are you sure to remove " + city->info.name + "?", 256);
-    if (askUser(text, kQueryCaption, MB_YESNO) == IDYES) {
-        RemoveRow(position);
+    if (askUser(text, kQueryCaption, MB_YESNO) != IDYES) {
+        return;
     }
+    // Tray commands run while the box is open and may have moved or removed cities: the city
+    // asked about goes, wherever it stands now.
+    const int now = positionOf(city->info.name, city->info.param, position);
+    if (now >= 0) {
+        RemoveRow(now);
+    }
+}
+
+int CWidgetDlg::positionOf(const std::string& name, const std::string& param, int hint) const {
+    auto isIt = [&](int position) {
+        std::optional<CityRecord> city = engine_.cityAt(position);
+        return city && city->info.name == name && city->info.param == param;
+    };
+    if (isIt(hint)) {
+        return hint;
+    }
+    for (int position = 0; position < engine_.cityCount(); ++position) {
+        if (isIt(position)) {
+            return position;
+        }
+    }
+    return -1;
 }
 
 win::Menu CWidgetDlg::buildGeneralMenu() const {
@@ -222,15 +244,6 @@ win::Menu CWidgetDlg::buildMoreMenu() const {
     return menu;
 }
 
-UINT CWidgetDlg::trackMenu(HMENU menu, int x, int y, HWND owner) {
-    return static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
-}
-
-int CWidgetDlg::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
-    return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
-}
-
 void CWidgetDlg::endProcess() {
     ExitProcess(0);
 }
@@ -274,34 +287,11 @@ void CWidgetDlg::ConfirmExit() {
     endProcess();
 }
 
-INT_PTR CWidgetDlg::RunChildDialog(std::unique_ptr<win::Dialog> dialog) {
-    return RunChildDialog(*dialog);
-}
-
 INT_PTR CWidgetDlg::RunChildDialog(win::Dialog& dialog) {
-    // A stack, so that a dialog opened over another from the tray hands the private messages
-    // back to the first one when it closes.
     activeDialogs_.push_back(&dialog);
     const INT_PTR result = dialog.DoModal();
     activeDialogs_.pop_back();
     return result;
-}
-
-int CWidgetDlg::FindCity(int position, const std::string& name, const std::string& param) {
-    const auto same = [&](int i) {
-        const std::optional<CityRecord> city = engine_.cityAt(i);
-        return city && city->info.name == name && city->info.param == param;
-    };
-    if (same(position)) {
-        return position;
-    }
-    const int count = engine_.cityCount();
-    for (int i = 0; i < count; ++i) {
-        if (same(i)) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 void CWidgetDlg::HideToTray() {
@@ -345,16 +335,33 @@ bool CWidgetDlg::PreTranslateMessage(MSG& msg) {
         return true;
     }
     if (msg.message >= WM_USER) {
-        if (win::Dialog* active = activeDialog()) {
-            return active->PreTranslateMessage(msg);
-        }
-    } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        return offerToDialogs(msg);
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
         HideToTray();
         return true;
-    } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
         return true;
     }
     return Dialog::PreTranslateMessage(msg);
+}
+
+bool CWidgetDlg::offerToDialogs(MSG& msg) {
+    // Every open dialog, topmost first, until one takes it: a dialog under an About box opened
+    // from the tray still gets its result. The stack is copied, as a handler may open another.
+    // The message's target and the windows above it have had it on the way here already.
+    const std::vector<win::Dialog*> stack = activeDialogs_;
+    for (auto dialog = stack.rbegin(); dialog != stack.rend(); ++dialog) {
+        bool offered = false;
+        for (HWND hwnd = msg.hwnd; hwnd != nullptr && !offered; hwnd = GetParent(hwnd)) {
+            offered = hwnd == (*dialog)->hwnd();
+        }
+        if (!offered && (*dialog)->PreTranslateMessage(msg)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CWidgetDlg::OnCommand(WORD id, WORD code, HWND control) {
@@ -545,11 +552,13 @@ void CWidgetDlg::invalidateList() {
 }
 
 void CWidgetDlg::openAbout() {
-    RunChildDialog(std::make_unique<CAboutDlg>(hwnd_, aboutText(versionText(false))));
+    CAboutDlg about(hwnd_, aboutText(versionText(false)));
+    RunChildDialog(about);
 }
 
 void CWidgetDlg::openHelp() {
-    RunChildDialog(std::make_unique<CInfoDlg>(hwnd_, "Help", helpText()));
+    CInfoDlg help(hwnd_, "Help", helpText());
+    RunChildDialog(help);
 }
 
 void CWidgetDlg::openAddCity() {
@@ -557,35 +566,27 @@ void CWidgetDlg::openAddCity() {
         SetForegroundWindow(addCity_->hwnd());
         return;
     }
-    std::unique_ptr<CAddCityDlg> dialog = makeAddCity();
-    addCity_ = dialog.get();
-    const INT_PTR result = RunChildDialog(*dialog);
+    CAddCityDlg dialog(hwnd_, catalogue_, engine_, programDirectory_);
+    addCity_ = &dialog;
+    const INT_PTR result = RunChildDialog(dialog);
     addCity_ = nullptr;
     if (result == IDOK) {
-        AddCityFromText(dialog->GetSelectedCity());
+        AddCityFromText(dialog.GetSelectedCity());
     }
 }
 
 void CWidgetDlg::openRemoveCity() {
-    std::unique_ptr<CDelCityDlg> dialog = makeRemoveCity();
-    if (RunChildDialog(*dialog) != IDOK || !dialog->removal()) {
+    CDelCityDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) != IDOK || !dialog.removal()) {
         return;
     }
     // The list may have changed under the open dialog: remove the city the user confirmed or
     // nothing, never the one that moved into its place.
-    const CDelCityDlg::Removal& city = *dialog->removal();
-    const int position = FindCity(city.position, city.name, city.param);
+    const CDelCityDlg::Removal& city = *dialog.removal();
+    const int position = positionOf(city.name, city.param, city.position);
     if (position >= 0) {
         RemoveRow(position);
     }
-}
-
-std::unique_ptr<CAddCityDlg> CWidgetDlg::makeAddCity() {
-    return std::make_unique<CAddCityDlg>(hwnd_, catalogue_, engine_, programDirectory_);
-}
-
-std::unique_ptr<CDelCityDlg> CWidgetDlg::makeRemoveCity() {
-    return std::make_unique<CDelCityDlg>(hwnd_, engine_);
 }
 
 // These dialogs arrive with later work; until then the commands do nothing.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,6 @@ namespace brisalune {
 class RefreshEngine;
 class WeatherJob;
 class CityRecord;
-class CAddCityDlg;
-class CDelCityDlg;
 
 class CWidgetDlg : public win::Dialog {
   public:
@@ -39,11 +38,9 @@ class CWidgetDlg : public win::Dialog {
     void ShowContextMenu(int x, int y, bool general);
     void ShowMoreMenu();
     void ConfirmExit();
-    INT_PTR RunChildDialog(std::unique_ptr<win::Dialog> dialog);
+    // Runs a dialog over the widget; the caller owns it and reads its results afterwards.
+    // While it runs it is on the stack of dialogs that the thread's private messages reach.
     INT_PTR RunChildDialog(win::Dialog& dialog);
-    // The position of the city with this name and parameter: `position` when it is still
-    // there, else the first such city; -1 when it is gone.
-    int FindCity(int position, const std::string& name, const std::string& param);
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -57,7 +54,7 @@ class CWidgetDlg : public win::Dialog {
     CityListBox& list() { return list_; }
     win::Dialog* activeDialog() const;
     HICON icon() const { return icon_; }
-    ImageButton& button(int index) { return buttons_[index]; }
+    ImageButton& button(int index) { return *buttons_[static_cast<size_t>(index)]; }
     TrayIcon& tray() { return tray_; }
 
     void HideToTray();
@@ -71,19 +68,11 @@ class CWidgetDlg : public win::Dialog {
     void OnCancel() override {}
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Seams for tests: the blocking menu and message box, and the end of the process.
-    virtual UINT trackMenu(HMENU menu, int x, int y, HWND owner);
-    virtual int askUser(const std::wstring& text, const std::wstring& caption, UINT buttons);
+    // Seam for tests: the end of the process.
     virtual void endProcess();
 
     virtual void openAddCity();
     virtual void openRemoveCity();
-    // The city dialogs as the widget makes them; tests make ones with scripted answers.
-    virtual std::unique_ptr<CAddCityDlg> makeAddCity();
-    virtual std::unique_ptr<CDelCityDlg> makeRemoveCity();
-    CityCatalogue& catalogue() { return catalogue_; }
-    RefreshEngine& engine() { return engine_; }
-    const std::string& programDirectory() const { return programDirectory_; }
     // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openSettings();
     virtual void openDetails(int position);
@@ -96,8 +85,11 @@ class CWidgetDlg : public win::Dialog {
 
   private:
     bool runCommand(UINT id);
+    bool offerToDialogs(MSG& msg);
     void wakeUp();
     int selection() const;
+    // Where the city of that name and parameter stands now (`hint` first); -1 when it is gone.
+    int positionOf(const std::string& name, const std::string& param, int hint) const;
     void invalidateList();
     int listCount() const;
 
@@ -107,9 +99,9 @@ class CWidgetDlg : public win::Dialog {
     bool startHidden_ = false;
     TrayIcon tray_;
     HICON icon_ = nullptr;
-    CityListBox list_;
+    CityListBox& list_;
     // Add, Delete, Refresh, Settings, More: controls 1020 to 1024.
-    ImageButton buttons_[5];
+    std::array<ImageButton*, 5> buttons_{};
     CityRows rows_;
     std::vector<win::Dialog*> activeDialogs_;
     // Read once, the first time Add City opens, and kept for the process.

@@ -31,6 +31,7 @@ bool systemAnimationOn() {
 
 struct AreaWalk {
     RECT area;
+    bool found;
 };
 
 BOOL CALLBACK visitTaskbarChild(HWND child, LPARAM param) {
@@ -39,6 +40,7 @@ BOOL CALLBACK visitTaskbarChild(HWND child, LPARAM param) {
     GetClassNameW(child, name, static_cast<int>(std::size(name)));
     if (lstrcmpW(name, L"TrayNotifyWnd") == 0) {
         GetWindowRect(child, &walk.area);
+        walk.found = true;
         return TRUE;
     }
     if (lstrcmpW(name, L"TrayClockWClass") == 0) {
@@ -253,8 +255,10 @@ std::optional<RECT> TrayIcon::notificationAreaOf(HWND taskbar) {
         return std::nullopt;
     }
     EnumChildWindows(taskbar, visitTaskbarChild, reinterpret_cast<LPARAM>(&walk));
-    // A taskbar that is not on the screen (a shell without one) has an empty rectangle.
-    if (IsRectEmpty(&walk.area)) {
+    // A taskbar that is not on the screen (a shell without one) has an empty rectangle; one
+    // without an area window of its own (Wine's) is no answer either: the whole bar is a
+    // worse guess than the caller's corner.
+    if (!walk.found || IsRectEmpty(&walk.area)) {
         return std::nullopt;
     }
     return walk.area;

@@ -56,7 +56,7 @@ class TrayIcon {
     // Where the notification area is on the screen, or a close guess at it.
     static RECT TrayAreaRect();
     // The notification area inside a taskbar window, left of or below its clock; none when the
-    // taskbar has no area on the screen.
+    // taskbar has no notification-area window or no area on the screen.
     static std::optional<RECT> notificationAreaOf(HWND taskbar);
     static UINT taskbarCreatedMessage();
 

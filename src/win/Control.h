@@ -1,6 +1,6 @@
 // A control of a dialog template, bound to a C++ object by subclassing. The parent dialog
-// reflects owner-draw, colour and notification messages back to it, so owner-drawn controls
-// draw themselves.
+// makes and owns the object (Dialog::addControl) and reflects owner-draw, colour and
+// notification messages back to it, so owner-drawn controls draw themselves.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +18,10 @@ class Control : public Window {
     void Detach();
     int id() const { return id_; }
 
-    // WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*, WM_COMMAND notifications and WM_NOTIFY that the
-    // parent received about this control. Answer true with *result when handled.
+    // WM_DRAWITEM, WM_MEASUREITEM, WM_COMPAREITEM, WM_DELETEITEM, WM_VKEYTOITEM, WM_CHARTOITEM,
+    // WM_CTLCOLOR*, WM_COMMAND notifications and WM_NOTIFY that the parent received about this
+    // control. Answer true with *result when handled (for WM_COMPAREITEM, WM_VKEYTOITEM and
+    // WM_CHARTOITEM *result is the answer the control's class reads).
     virtual bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
   protected:

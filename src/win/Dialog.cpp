@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "win/Control.h"
-
 namespace brisalune::win {
 
 namespace {
@@ -29,11 +27,16 @@ bool returnsDirectly(UINT message) {
     }
 }
 
+// The scripted user of this thread's tests; none in the program.
+thread_local ScriptedUser* g_scriptedUser = nullptr;
+
 }  // namespace
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
 Dialog::~Dialog() {
+    // The controls are members of this class and go after it: a window still open ends while
+    // they live, and whatever its end sends them reaches live objects.
     Destroy();
 }
 
@@ -59,23 +62,32 @@ bool Dialog::Create() {
     return true;
 }
 
+RECT Dialog::workAreaOf(HWND window) const {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return monitor.rcWork;
+    }
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 void Dialog::centreOnOwner() {
     RECT window;
     GetWindowRect(hwnd_, &window);
-    RECT area;
     HWND owner = parent_;
+    // The owner's monitor, also when the owner is hidden in the tray or minimised.
+    const RECT work = workAreaOf(owner != nullptr ? owner : hwnd_);
+    RECT area = work;
     if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner)) {
         GetWindowRect(owner, &area);
-    } else {
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     }
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;
     int x = area.left + (area.right - area.left - width) / 2;
     int y = area.top + (area.bottom - area.top - height) / 2;
     // Keep the whole dialog on the work area even when its owner sits at a screen edge.
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     x = std::max<int>(work.left, std::min<int>(x, work.right - width));
     y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
     SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -87,19 +99,32 @@ void Dialog::Destroy() {
     }
 }
 
+void Dialog::giveBackOwner() {
+    if (ownerDisabled_) {
+        EnableWindow(parent_, TRUE);
+        ownerDisabled_ = false;
+    }
+}
+
+void Dialog::activateOwner() {
+    if (parent_ != nullptr && IsWindowVisible(parent_) && IsWindowEnabled(parent_)) {
+        SetActiveWindow(parent_);
+    }
+}
+
 INT_PTR Dialog::DoModal() {
-    HWND owner = parent_;
-    const bool disableOwner = owner != nullptr && IsWindowEnabled(owner);
-    if (disableOwner) {
-        EnableWindow(owner, FALSE);
+    ownerDisabled_ = parent_ != nullptr && IsWindowEnabled(parent_);
+    if (ownerDisabled_) {
+        EnableWindow(parent_, FALSE);
     }
     modal_ = true;
     if (!Create()) {
-        if (disableOwner) {
-            EnableWindow(owner, TRUE);
-        }
+        giveBackOwner();
         modal_ = false;
         return -1;
+    }
+    if (g_scriptedUser != nullptr && g_scriptedUser->shown) {
+        g_scriptedUser->shown(*this);
     }
     MSG msg;
     while (!ended_ && hwnd_ != nullptr) {
@@ -116,12 +141,11 @@ INT_PTR Dialog::DoModal() {
             DispatchMessageW(&msg);
         }
     }
-    // The owner comes back before the dialog goes, so activation returns to it.
-    if (disableOwner) {
-        EnableWindow(owner, TRUE);
-    }
-    if (owner != nullptr && GetActiveWindow() == hwnd_) {
-        SetActiveWindow(owner);
+    // Left without EndDialog (a WM_QUIT): the owner still comes back before the dialog goes.
+    const bool active = hwnd_ != nullptr && GetActiveWindow() == hwnd_;
+    giveBackOwner();
+    if (active) {
+        activateOwner();
     }
     Destroy();
     modal_ = false;
@@ -131,8 +155,16 @@ INT_PTR Dialog::DoModal() {
 void Dialog::EndDialog(INT_PTR result) {
     result_ = result;
     ended_ = true;
-    if (hwnd_ != nullptr) {
-        ShowWindow(hwnd_, SW_HIDE);
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    // Hiding the active window hands activation to the next window that can take it: the owner
+    // must be enabled by then, or another program comes to the front.
+    const bool active = GetActiveWindow() == hwnd_;
+    giveBackOwner();
+    ShowWindow(hwnd_, SW_HIDE);
+    if (active) {
+        activateOwner();
     }
     // Wakes the modal loop, which may be waiting for a message.
     PostMessageW(hwnd_, WM_NULL, 0, 0);
@@ -166,18 +198,28 @@ bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT*) {
     return false;
 }
 
-bool Dialog::attach(Control& control, int id) {
-    if (!control.Attach(hwnd_, id)) {
-        return false;
+int Dialog::askUser(const std::wstring& text, const std::wstring& caption, UINT buttons) {
+    if (ScriptedUser* user = g_scriptedUser) {
+        return user->answer ? user->answer(*this, text, caption, buttons) : IDCANCEL;
     }
-    controls_.push_back(&control);
-    return true;
+    return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), buttons);
+}
+
+UINT Dialog::trackMenu(HMENU menu, int x, int y, HWND owner) {
+    if (ScriptedUser* user = g_scriptedUser) {
+        return user->choose ? user->choose(*this, menu) : 0;
+    }
+    return static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERTICAL, x, y, 0, owner, nullptr));
 }
 
 Control* Dialog::controlFor(HWND child) const {
-    for (Control* control : controls_) {
-        if (control->hwnd() == child && child != nullptr) {
-            return control;
+    if (child == nullptr) {
+        return nullptr;
+    }
+    for (const OwnedControl& owned : controls_) {
+        if (owned.control->hwnd() == child) {
+            return owned.control.get();
         }
     }
     return nullptr;
@@ -195,7 +237,6 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         return FALSE;
     }
     if (message == WM_NCDESTROY) {
-        dialog->controls_.clear();
         dialog->unbindHandle();
         return FALSE;
     }
@@ -204,6 +245,9 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 INT_PTR Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        for (OwnedControl& owned : controls_) {
+            owned.control->Attach(hwnd_, owned.id);
+        }
         return OnInitDialog() ? TRUE : FALSE;
     }
     LRESULT result = 0;
@@ -218,6 +262,18 @@ INT_PTR Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             control = controlFor(
                 item(static_cast<int>(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID)));
             break;
+        case WM_COMPAREITEM:
+            control = controlFor(reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem);
+            break;
+        case WM_DELETEITEM: {
+            const auto* deleted = reinterpret_cast<DELETEITEMSTRUCT*>(lParam);
+            control =
+                controlFor(deleted->hwndItem != nullptr ? deleted->hwndItem
+                                                        : item(static_cast<int>(deleted->CtlID)));
+            break;
+        }
+        case WM_VKEYTOITEM:
+        case WM_CHARTOITEM:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
         case WM_CTLCOLORBTN:
@@ -253,6 +309,15 @@ INT_PTR Dialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+ScriptedUserScope::ScriptedUserScope(ScriptedUser user)
+    : user_(std::move(user)), previous_(g_scriptedUser) {
+    g_scriptedUser = &user_;
+}
+
+ScriptedUserScope::~ScriptedUserScope() {
+    g_scriptedUser = previous_;
 }
 
 }  // namespace brisalune::win

@@ -38,43 +38,35 @@ struct Script {
     std::function<void(win::Dialog&)> whenShown;
 };
 
-template <typename Base>
-class Scripted : public Base {
-  public:
-    template <typename... Args>
-    explicit Scripted(Script& script, Args&&... args)
-        : Base(std::forward<Args>(args)...), script_(script) {}
-
-  protected:
-    int askUser(const std::wstring& text, const std::wstring& caption, UINT) override {
-        script_.questions.push_back(caption + L": " + text);
-        if (script_.answers.empty()) {
-            return IDNO;
+// The thread's dialogs ask the script instead of the screen while it is installed.
+win::ScriptedUser scriptedUser(Script& script) {
+    win::ScriptedUser user;
+    user.answer = [&script](win::Dialog&, const std::wstring& text, const std::wstring& caption,
+                            UINT) {
+        script.questions.push_back(caption + L": " + text);
+        const int answer = script.answers.empty() ? IDNO : script.answers.front();
+        if (!script.answers.empty()) {
+            script.answers.pop_front();
         }
-        const int answer = script_.answers.front();
-        script_.answers.pop_front();
         return answer;
-    }
-    UINT trackMenu(HMENU menu, int, int, HWND) override {
+    };
+    user.choose = [&script](win::Dialog&, HMENU menu) {
         std::wstring items;
         for (int i = 0; i < GetMenuItemCount(menu); ++i) {
             wchar_t text[64] = {};
             GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
             items += (i > 0 ? L"|" : L"") + std::wstring(text);
         }
-        script_.menus.push_back(items);
-        return script_.menuAnswer;
-    }
-    void OnCreated() override {
-        Base::OnCreated();
-        if (script_.whenShown) {
-            script_.whenShown(*this);
+        script.menus.push_back(items);
+        return script.menuAnswer;
+    };
+    user.shown = [&script](win::Dialog& dialog) {
+        if (script.whenShown) {
+            script.whenShown(dialog);
         }
-    }
-
-  private:
-    Script& script_;
-};
+    };
+    return user;
+}
 
 std::string joined(const std::vector<std::string>& names, size_t most = 100) {
     std::string text;
@@ -111,8 +103,7 @@ class CityDialogsTest : public ::testing::Test {
         engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
     }
     void openAddCity() {
-        addCity =
-            std::make_unique<Scripted<CAddCityDlg>>(script, nullptr, catalogue, engine, dir.path());
+        addCity = std::make_unique<CAddCityDlg>(nullptr, catalogue, engine, dir.path());
         ASSERT_TRUE(addCity->Create());
     }
     // Title, hint (in brackets while the hint shows) and what the list shows.
@@ -143,7 +134,8 @@ class CityDialogsTest : public ::testing::Test {
     RefreshEngine engine;
     CityCatalogue catalogue;
     Script script;
-    std::unique_ptr<Scripted<CAddCityDlg>> addCity;
+    win::ScriptedUserScope user{scriptedUser(script)};
+    std::unique_ptr<CAddCityDlg> addCity;
 };
 
 TEST_F(CityDialogsTest, EveryCountryOfTheCatalogueHasItsFlag) {
@@ -329,7 +321,7 @@ TEST_F(CityDialogsTest, TheKeyboardAloneWalksDownAndAdds) {
 
 TEST_F(CityDialogsTest, RemoveCityAsksAndEndsOnlyOnYes) {
     start("<city name=\"Calgary\" param=\"wc:1\" /><city name=\"Z\xC3\xBCrich\" param=\"wc:2\" />");
-    Scripted<CDelCityDlg> dialog(script, nullptr, engine);
+    CDelCityDlg dialog(nullptr, engine);
     ASSERT_TRUE(dialog.Create());
     EXPECT_EQ(joined(dialog.shownNames()), "Calgary|Z\xC3\xBCrich");
     EXPECT_EQ(dialog.list().count(), 2);
@@ -353,7 +345,7 @@ TEST_F(CityDialogsTest, RemoveCityAsksAndEndsOnlyOnYes) {
     // An empty list asks nothing and removes nothing.
     engine.removeCity(0);
     engine.removeCity(0);
-    Scripted<CDelCityDlg> empty(script, nullptr, engine);
+    CDelCityDlg empty(nullptr, engine);
     ASSERT_TRUE(empty.Create());
     const size_t asked = script.questions.size();
     doubleClickRow(empty, 0);
@@ -365,29 +357,11 @@ TEST_F(CityDialogsTest, RemoveCityAsksAndEndsOnlyOnYes) {
 
 // ---- As the widget runs them
 
-class ScriptedWidget : public CWidgetDlg {
-  public:
-    ScriptedWidget(Script& script, RefreshEngine& engine, const std::string& directory)
-        : CWidgetDlg(engine, directory, ""), script_(script) {}
-
-  protected:
-    std::unique_ptr<CAddCityDlg> makeAddCity() override {
-        return std::make_unique<Scripted<CAddCityDlg>>(script_, hwnd(), catalogue(), engine(),
-                                                       programDirectory());
-    }
-    std::unique_ptr<CDelCityDlg> makeRemoveCity() override {
-        return std::make_unique<Scripted<CDelCityDlg>>(script_, hwnd(), engine());
-    }
-
-  private:
-    Script& script_;
-};
-
 class WidgetCityDialogsTest : public CityDialogsTest {
   protected:
     void startWidget(const std::string& cities) {
         start(cities);
-        widget = std::make_unique<ScriptedWidget>(script, engine, dir.path());
+        widget = std::make_unique<CWidgetDlg>(engine, dir.path(), "");
         win::setMainWindow(widget.get());
         ASSERT_TRUE(widget->Create());
     }
@@ -406,7 +380,7 @@ class WidgetCityDialogsTest : public CityDialogsTest {
         }
         return names;
     }
-    std::unique_ptr<ScriptedWidget> widget;
+    std::unique_ptr<CWidgetDlg> widget;
 };
 
 TEST_F(WidgetCityDialogsTest, TheFirstStartAddsACityThatRefreshesAtOnce) {

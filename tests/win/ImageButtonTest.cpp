@@ -20,9 +20,7 @@
 #include "ImageButtonTestIds.h"
 #include "WinTestSupport.h"
 #include "draw/ImageButton.h"
-#include "draw/MemoryDC.h"
 #include "draw/ResourceImage.h"
-#include "resource.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
 #include "win/Window.h"
@@ -122,7 +120,9 @@ class ButtonHost : public win::Dialog {
   public:
     ButtonHost() : Dialog(IDD_BUTTON_HOST, nullptr) {}
 
-    ImageButton picture, missing, garbage;
+    ImageButton& picture = addControl<ImageButton>(IDC_PICTURE_BUTTON);
+    ImageButton& missing = addControl<ImageButton>(IDC_MISSING_BUTTON);
+    ImageButton& garbage = addControl<ImageButton>(IDC_GARBAGE_BUTTON);
     bool loaded[3] = {};
     int seed = 0;
     std::vector<WORD> clicks;  // notification codes of the picture button
@@ -136,7 +136,6 @@ class ButtonHost : public win::Dialog {
         for (int i = 0; i < 3; ++i) {
             const auto [button, image, id, at] = buttons[i];
             loaded[i] = button->LoadImageResource(image, L"PNG");
-            attach(*button, id);
             SetWindowPos(item(id), nullptr, at.x, at.y, kButtonSize, kButtonSize,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
@@ -329,6 +328,11 @@ TEST_F(ImageButtonTest, EachStateShowsItsPictureComposedOnceOverTheFirstBackgrou
 TEST_F(ImageButtonTest, AMissingResourceOrBytesThatAreNoPictureGiveAButtonThatPaintsNothing) {
     EXPECT_FALSE(host->loaded[1]);
     EXPECT_FALSE(host->loaded[2]);
+    ResourceImage image;
+    ASSERT_TRUE(image.LoadImageResource(IDP_TEST_PICTURE, L"PNG"));
+    EXPECT_FALSE(image.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG"));
+    EXPECT_TRUE(image.isNull()) << "a failed load leaves nothing of the picture before";
+    EXPECT_FALSE(image.LoadImageResource(IDP_TEST_PICTURE, L"XML")) << "another type";
     // On screen the host shows where they stand, the pattern of its latest paint.
     repaintHostWith(31);
     auto shot = shotOf(host->hwnd());
@@ -344,93 +348,6 @@ TEST_F(ImageButtonTest, AMissingResourceOrBytesThatAreNoPictureGiveAButtonThatPa
         }
         auto pattern = [&](int x, int y) { return Expected{patternAt(at.x + x, at.y + y, 31), 0}; };
         EXPECT_EQ(mismatches(*shot, at, kButtonSize, kButtonSize, pattern), "");
-    }
-}
-
-TEST(ResourceImage, DecodesPicturesOfTheRightTypeAndNothingElse) {
-    ResourceImage image;
-    ASSERT_TRUE(image.LoadImageResource(IDP_TEST_PICTURE, L"PNG"));
-    EXPECT_FALSE(image.LoadImageResource(IDP_NOT_A_PICTURE, L"PNG"));
-    EXPECT_TRUE(image.isNull()) << "a failed load leaves nothing of the picture before";
-    EXPECT_FALSE(image.LoadImageResource(IDP_TEST_PICTURE, L"XML")) << "another type";
-    EXPECT_FALSE(image.LoadImageResource(IDP_MISSING, L"PNG"));
-    EXPECT_TRUE(image.LoadImageResource(IDB_ADD_PNG, L"PNG"));
-    image.release();
-    EXPECT_TRUE(image.isNull());
-}
-
-TEST(MemoryDC, DrawsOffScreenAndCopiesBackToTheSamePlaceAtTheEnd) {
-    const COLORREF base = RGB(10, 20, 30), red = RGB(200, 0, 0), blue = RGB(0, 0, 220);
-    test::Canvas target(40, 30, base);
-    auto fill = [](HDC dc, RECT area, COLORREF colour) {
-        win::Brush brush(CreateSolidBrush(colour));
-        FillRect(dc, &area, brush.get());
-    };
-    {
-        const RECT area{10, 5, 30, 25};
-        MemoryDC surface(target.dc(), &area, true);
-        ASSERT_TRUE(surface.isMemory());
-        EXPECT_EQ(GetPixel(surface, 12, 7), base)
-            << "starts with the target's pixels, in the target's coordinates";
-        fill(surface, {10, 5, 20, 15}, red);
-        EXPECT_EQ(target.at(12, 7), base) << "nothing reaches the target early";
-    }
-    EXPECT_EQ(target.at(10, 5), red);
-    EXPECT_EQ(target.at(19, 14), red);
-    EXPECT_EQ(target.at(20, 15), base);
-    EXPECT_EQ(target.at(9, 5), base);
-
-    // Without a rectangle it covers the clip box.
-    MemoryDC surface(target.dc());
-    EXPECT_EQ(surface.rect().right, 40);
-    EXPECT_EQ(surface.rect().bottom, 30);
-    fill(surface, {0, 0, 40, 30}, blue);
-    fill(surface, {35, 25, 40, 30}, red);
-    surface.end();
-    EXPECT_EQ(target.at(39, 29), red);
-    EXPECT_EQ(target.at(2, 2), blue);
-}
-
-// The widget's template with its five buttons made image buttons, as the widget does.
-class WidgetButtons : public win::Dialog {
-  public:
-    WidgetButtons() : Dialog(IDD_WIDGET, nullptr) {}
-    static constexpr int kIds[5] = {IDC_ADD, IDC_DELETE, IDC_REFRESH, IDC_SETTINGS, IDC_MORE};
-    static constexpr UINT kPictures[5] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG,
-                                          IDB_SETTINGS_PNG, IDB_MORE_PNG};
-    ImageButton buttons[5];
-
-  protected:
-    bool OnInitDialog() override {
-        for (int i = 0; i < 5; ++i) {
-            attach(buttons[i], kIds[i]);
-            buttons[i].LoadImageResource(kPictures[i], L"PNG");
-        }
-        return true;
-    }
-};
-
-TEST(WidgetButtonsTest, TheFivePicturesShowOverTheDialogColour) {
-    WidgetButtons widget;
-    ASSERT_TRUE(widget.Create());
-    UpdateWindow(widget.hwnd());
-    test::pumpFor(100ms);
-    auto shot = shotOf(widget.hwnd());
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    for (int i = 0; i < 5; ++i) {
-        const ImageButton& button = widget.buttons[i];
-        ASSERT_TRUE(button.cacheBuilt()) << button.id();
-        RECT client{};
-        GetClientRect(button.hwnd(), &client);
-        POINT at{0, 0};
-        MapWindowPoints(button.hwnd(), widget.hwnd(), &at, 1);
-        // The picture stands in the top-left corner at its own size: where the button is
-        // larger the dialog shows, where it is smaller the picture is cut off.
-        const Picture picture(WidgetButtons::kPictures[i]);
-        EXPECT_EQ(mismatches(*shot, at, client.right, client.bottom,
-                             [&](int x, int y) { return over(face, picture.at(x, y)); }),
-                  "")
-            << button.id();
     }
 }
 

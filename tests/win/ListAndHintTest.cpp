@@ -19,19 +19,14 @@ namespace {
 class Host : public win::Dialog {
   public:
     Host() : Dialog(IDD_ADD_CITY, nullptr) {}
-    HintEdit edit;
-    IconListBox list;
+    HintEdit& edit = addControl<HintEdit>(IDC_KEYWORD);
+    IconListBox& list = addControl<IconListBox>(IDC_CATALOGUE_LIST);
     std::vector<POINT> menuRequests;
     int doubleClicks = 0;
     int editUpdates = 0;
     int oks = 0;
 
   protected:
-    bool OnInitDialog() override {
-        attach(edit, IDC_KEYWORD);
-        attach(list, IDC_CATALOGUE_LIST);
-        return true;
-    }
     bool OnCommand(WORD id, WORD code, HWND) override {
         doubleClicks += id == IDC_CATALOGUE_LIST && code == LBN_DBLCLK;
         editUpdates += id == IDC_KEYWORD && code == EN_UPDATE;
