@@ -33,6 +33,12 @@ wine_prepare() {
     if "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1; then break; fi
     sleep 0.1
   done
+  # A test program that crashes ends at once instead of waiting in Wine's crash debugger until
+  # CTest's time-out. The program's own crash filter runs before this is consulted.
+  if [ ! -f "$WINEPREFIX/.brisalune-no-debugger" ]; then
+    "$wine_loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /d false /f </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.brisalune-no-debugger"
+  fi
 }
 
 wine_finish() {

@@ -14,7 +14,7 @@ class RunEntryStore {
     virtual void RemoveRunEntry() = 0;
 };
 
-// The command line the entry starts: the program path, unquoted, and the hidden-start switch.
+// The command line the entry starts: the program path in quotes, and the hidden-start switch.
 std::string runEntryCommandLine(const std::string& programDirectory);
 
 }  // namespace brisalune

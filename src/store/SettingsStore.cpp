@@ -7,8 +7,9 @@
 namespace brisalune {
 
 std::string runEntryCommandLine(const std::string& programDirectory) {
-    // The entry is a Windows command line whatever platform builds it.
-    return programDirectory + "\\Brisalune.exe -s";
+    // The entry is a Windows command line whatever platform builds it. The path is quoted: with
+    // a blank in it, Windows would otherwise try "C:\Program.exe" and the like first.
+    return "\"" + programDirectory + "\\Brisalune.exe\" -s";
 }
 
 SettingsStore::SettingsStore(std::string unit, std::string timeval, std::string days,

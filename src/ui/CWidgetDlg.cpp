@@ -7,7 +7,10 @@
 #include "resource.h"
 #include "ui/CAddCityDlg.h"
 #include "ui/CDelCityDlg.h"
+#include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
+#include "ui/CLogDetailsDlg.h"
+#include "ui/CSettingsDlg.h"
 
 namespace brisalune {
 
@@ -589,12 +592,27 @@ void CWidgetDlg::openRemoveCity() {
     }
 }
 
-// These dialogs arrive with later work; until then the commands do nothing.
-void CWidgetDlg::openSettings() {}
-void CWidgetDlg::openDetails(int) {}
+
+void CWidgetDlg::openSettings() {
+    CSettingsDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) == IDOK) {
+        // The engine stores and applies only what changed: the rows follow a new unit through
+        // its status message, a new rate re-arms the refresh timer.
+        engine_.applySettings(dialog.settings());
+    }
+}
+
+void CWidgetDlg::openDetails(int position) {
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    RunChildDialog(dialog);
+}
+
+void CWidgetDlg::openLogDetails() {
+    CLogDetailsDlg dialog(hwnd_, engine_.log());
+    RunChildDialog(dialog);
+}
 void CWidgetDlg::openShare(int) {}
 void CWidgetDlg::openComment() {}
 void CWidgetDlg::openVersionCheck() {}
-void CWidgetDlg::openLogDetails() {}
 
 }  // namespace brisalune

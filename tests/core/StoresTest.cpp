@@ -251,7 +251,7 @@ TEST_F(SettingsStoreTest, RegistryHasTheLastWordOnStartOnBoot) {
     store.values.startonboot = "1";
     store.Save();
     EXPECT_TRUE(runEntry.present);
-    EXPECT_EQ(runEntry.value, dir.path() + "\\Brisalune.exe -s");
+    EXPECT_EQ(runEntry.value, "\"" + dir.path() + "\\Brisalune.exe\" -s");
     store.Save();
     EXPECT_EQ(runEntry.adds, 1);
 }

@@ -7,23 +7,39 @@
 //   driver escape                presses Escape in the widget
 //   driver about [MS]            opens About from the tray menu, closes it with Escape after MS
 //                                milliseconds (300) and prints 1 when the widget is in front again
-//   driver click ID              clicks the widget's button ID
+//   driver press ID              clicks the widget's button ID
+//   driver command ID            sends the widget the menu command ID
+//   driver open-row N            selects row N and presses Enter on it
+//   driver row-temperatures      prints, per row, a checksum of its temperature band
+//   driver dialog                prints the dialog shown over the widget: its caption (UTF-8 in
+//                                hex) and its window rectangle
+//   driver days                  prints, per day place of that dialog, whether its condition
+//                                picture, its texts and its temperatures are drawn
+//   driver choose ID INDEX       picks entry INDEX of that dialog's combo box ID
+//   driver click ID              clicks that dialog's button ID
+//   driver controls              prints that dialog's combo selections and check box
+//   driver text ID               prints the text of that dialog's control ID in hex
+//   driver escape-dialog         presses Escape in that dialog
+//   driver run-entry start|remove  starts the start-on-boot entry's command line (printed in
+//                                hex), or removes the entry
 //   driver wait-dialog add|remove|query SECONDS
 //                                waits until Add City, Remove City or a "Query" box is shown and
 //                                brings it to the front
 //   driver add-state | remove-state
-//                                prints the dialog's title, its list's row count and selection,
-//                                and whether the list has the focus
+//                                prints Add City's or Remove City's title, its list's row count
+//                                and selection, and whether the list has the focus
 //   driver type TEXT             types the letters and blanks of TEXT on the keyboard
 //   driver key down|up|return|escape
 //                                presses the key on the keyboard
-// Keys go through the system's input queue to whichever window has the focus, as a user's
-// would. Exit code 0 on success, 1 on failure, 2 when the widget (or dialog) is not found.
+// Keys go through the system's input queue to whichever window has the focus, as a user's.
+// Exit code 0 on success, 1 on failure, 2 when the widget (or the city dialog) is not found,
+// 3 when no dialog is.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "WinTestSupport.h"
@@ -92,6 +108,183 @@ int rows(HWND widget) {
     return 0;
 }
 
+// The window's client area as the screen shows it.
+void copyFromScreen(HWND window, const brisalune::test::Canvas& canvas) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(canvas.dc(), 0, 0, canvas.width(), canvas.height(), screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+}
+
+int inkCount(const brisalune::test::Canvas& pixels, int left, int top, int right, int bottom) {
+    int ink = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, pixels.height()); ++y) {
+        for (int x = std::max(left, 0); x < std::min(right, pixels.width()); ++x) {
+            ink += pixels.at(x, y) != RGB(255, 255, 255);
+        }
+    }
+    return ink;
+}
+
+// A checksum of the pixels between the picture and the name column, in the row's lower band,
+// where the low and the high stand.
+int rowTemperatures(HWND widget) {
+    HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    RECT client{};
+    GetClientRect(list, &client);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    copyFromScreen(list, pixels);
+    for (int i = 0; i < count; ++i) {
+        RECT item{};
+        SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+        const int middle = item.left + 65 + (item.right - item.left - 65) / 2;
+        unsigned long sum = 0;
+        for (int y = item.top + 25; y < std::min<int>(item.top + 44, pixels.height()); ++y) {
+            for (int x = item.left + 65; x < middle; ++x) {
+                sum = sum * 31 + pixels.at(x, y);
+            }
+        }
+        std::printf("row %d %lu\n", i, sum);
+    }
+    return 0;
+}
+
+std::string hex(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    std::string out;
+    char digits[4];
+    for (unsigned char c : utf8) {
+        std::snprintf(digits, sizeof digits, "%02x", c);
+        out += digits;
+    }
+    return out;
+}
+
+std::wstring windowText(HWND window) {
+    static wchar_t text[1 << 20];
+    text[0] = L'\0';
+    SendMessageW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The dialog the widget runs over itself right now.
+HWND shownDialog(HWND widget) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{widget, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t kind[16] = {};
+            GetClassNameW(window, kind, 16);
+            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+                std::wstring(kind) == L"#32770") {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The day places of the details window: a picture of 55 x 45 pixels at (10, 25 + 52 i), the
+// weekday and wording right of it and the temperatures at the right.
+int days(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    std::printf("client %ld %ld\n", client.right, client.bottom);
+    const brisalune::test::Canvas pixels(client.right, client.bottom, RGB(255, 255, 255));
+    copyFromScreen(dialog, pixels);
+    for (int i = 0; 25 + 52 * i + 45 <= client.bottom; ++i) {
+        const int y = 25 + 52 * i;
+        std::printf("day %d picture %d text %d temperatures %d\n", i,
+                    inkCount(pixels, 10, y, 65, y + 45) > 100,
+                    inkCount(pixels, 75, y, 170, y + 45) > 0,
+                    inkCount(pixels, 215, y, 255, y + 45) > 0);
+    }
+    return 0;
+}
+
+int runEntry(const std::string& action) {
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    if (action == "remove") {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"Brisalune");
+        return 0;
+    }
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, L"Brisalune", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        std::printf("no entry\n");
+        return 1;
+    }
+    std::printf("%s\n", hex(value).c_str());
+    // Started as the system starts it at log-on: by the command line alone.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, value, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::printf("not started\n");
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+// Commands about the dialog shown over the widget.
+int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv) {
+    const int id = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (command == "dialog") {
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), rect.left, rect.top,
+                    rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == "days") {
+        return days(dialog);
+    }
+    if (command == "choose" && argc > 3) {
+        HWND combo = GetDlgItem(dialog, id);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        return 0;
+    }
+    if (command == "click") {
+        SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == "controls") {
+        for (int combo : {IDC_UNIT, IDC_REFRESH_RATE, IDC_SHARE_DAYS}) {
+            std::printf("%d ", static_cast<int>(
+                                   SendMessageW(GetDlgItem(dialog, combo), CB_GETCURSEL, 0, 0)));
+        }
+        std::printf("%d\n", IsDlgButtonChecked(dialog, IDC_START_ON_BOOT) == BST_CHECKED);
+        return 0;
+    }
+    if (command == "text") {
+        std::printf("%s\n", hex(windowText(GetDlgItem(dialog, id))).c_str());
+        return 0;
+    }
+    if (command == "escape-dialog") {
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
+    return 1;
+}
+
 // Add City by its keyword box and list (its title follows the level), Remove City and the
 // Yes/No boxes by their captions.
 HWND findCityDialog(const std::string& kind) {
@@ -109,7 +302,7 @@ HWND findCityDialog(const std::string& kind) {
     return window;
 }
 
-void press(WORD key) {
+void pressKey(WORD key) {
     INPUT input[2] = {};
     input[0].type = INPUT_KEYBOARD;
     input[0].ki.wVk = key;
@@ -127,24 +320,51 @@ int type(const std::string& text) {
             std::printf("cannot type %c\n", c);
             return 1;
         }
-        press(static_cast<WORD>(key & 0xFF));
+        pressKey(static_cast<WORD>(key & 0xFF));
     }
     return 0;
 }
 
 int listState(HWND dialog, int listId) {
     HWND list = GetDlgItem(dialog, listId);
-    wchar_t caption[256] = {};
-    GetWindowTextW(dialog, caption, 256);
-    char title[768] = {};
-    WideCharToMultiByte(CP_UTF8, 0, caption, -1, title, sizeof title, nullptr, nullptr);
     GUITHREADINFO input{};
     input.cbSize = sizeof input;
     const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &input) &&
                          input.hwndFocus == list;
-    std::printf("title %s\nrows %d\nselected %d\nfocus %d\n", title,
+    std::printf("title %s\nrows %d\nselected %d\nfocus %d\n", hex(windowText(dialog)).c_str(),
                 static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)),
                 static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)), focused ? 1 : 0);
+    return 0;
+}
+
+int cityDialogCommand(const std::string& command, const std::string& word, int seconds) {
+    if (command == "wait-dialog") {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = findCityDialog(word)) != nullptr; }, seconds)) {
+            return 2;
+        }
+        SetForegroundWindow(dialog);
+        Sleep(200);
+        return 0;
+    }
+    if (command == "add-state" || command == "remove-state") {
+        const bool add = command == "add-state";
+        HWND dialog = findCityDialog(add ? "add" : "remove");
+        return dialog == nullptr ? 2
+                                 : listState(dialog, add ? IDC_CATALOGUE_LIST : IDC_DEL_CITY_LIST);
+    }
+    if (command == "type") {
+        return type(word);
+    }
+    const WORD key = word == "down"     ? VK_DOWN
+                     : word == "up"     ? VK_UP
+                     : word == "return" ? VK_RETURN
+                     : word == "escape" ? VK_ESCAPE
+                                        : 0;
+    if (key == 0) {
+        return 1;
+    }
+    pressKey(key);
     return 0;
 }
 
@@ -183,40 +403,17 @@ int aboutAndBack(HWND widget, int openFor) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     const int number = argc > 2 ? std::atoi(argv[2]) : 0;
-    const std::string word = argc > 2 ? argv[2] : "";
-    if (command == "wait-dialog") {
-        HWND dialog = nullptr;
-        if (!waitFor([&] { return (dialog = findCityDialog(word)) != nullptr; },
-                     argc > 3 ? std::atoi(argv[3]) : 30)) {
-            return 2;
-        }
-        SetForegroundWindow(dialog);
-        Sleep(200);
-        return 0;
-    }
-    if (command == "add-state" || command == "remove-state") {
-        const bool add = command == "add-state";
-        HWND dialog = findCityDialog(add ? "add" : "remove");
-        return dialog == nullptr ? 2
-                                 : listState(dialog, add ? IDC_CATALOGUE_LIST : IDC_DEL_CITY_LIST);
-    }
-    if (command == "type") {
-        return type(word);
-    }
-    if (command == "key") {
-        const WORD key = word == "down"     ? VK_DOWN
-                         : word == "up"     ? VK_UP
-                         : word == "return" ? VK_RETURN
-                         : word == "escape" ? VK_ESCAPE
-                                            : 0;
-        if (key == 0) {
-            return 1;
-        }
-        press(key);
-        return 0;
-    }
     if (command == "wait-widget") {
         return waitFor([] { return findWidget() != nullptr; }, number) ? 0 : 2;
+    }
+    if (command == "run-entry" && argc > 2) {
+        return runEntry(argv[2]);
+    }
+    for (const char* city : {"wait-dialog", "add-state", "remove-state", "type", "key"}) {
+        if (command == city) {
+            return cityDialogCommand(command, argc > 2 ? argv[2] : "",
+                                     argc > 3 ? std::atoi(argv[3]) : 30);
+        }
     }
     HWND widget = findWidget();
     if (widget == nullptr) {
@@ -236,15 +433,32 @@ int main(int argc, char** argv) {
     if (command == "about") {
         return aboutAndBack(widget, argc > 2 ? number : 300);
     }
-    if (command == "click") {
-        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(widget, number)));
-        return 0;
-    }
     if (command == "escape") {
         PostMessageW(GetDlgItem(widget, IDC_CITY_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
         return 0;
     }
-    std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
-    return 1;
+    if (command == "press") {
+        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(widget, number)));
+        return 0;
+    }
+    if (command == "command") {
+        PostMessageW(widget, WM_COMMAND, static_cast<WPARAM>(number), 0);
+        return 0;
+    }
+    if (command == "open-row") {
+        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number), 0);
+        PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+        return 0;
+    }
+    if (command == "row-temperatures") {
+        return rowTemperatures(widget);
+    }
+    HWND dialog = shownDialog(widget);
+    if (dialog == nullptr) {
+        std::printf("no dialog\n");
+        return 3;
+    }
+    return dialogCommand(dialog, command, argc, argv);
 }

@@ -99,12 +99,23 @@ class Program:
                                 capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout
 
+    def driver_detached(self, *arguments):
+        """The driver's answer through a file: a program it starts keeps no pipe of ours open."""
+        answer = os.path.join(self.directory, "driver-answer.txt")
+        with open(answer, "w") as out:
+            code = subprocess.run([WINE, ARGS.driver, *arguments], env=self.env, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=120).returncode
+        with open(answer) as text:
+            return code, text.read()
+
     def state(self, kind):
         """Add City's or Remove City's title, row count, selection and focus, as a dict."""
         code, out = self.driver(kind + "-state")
         if code != 0:
             return None
-        return dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        state = dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        state["title"] = bytes.fromhex(state.get("title", "")).decode("utf-8")
+        return state
 
     def city_days(self):
         """Per city of citylist.xml, the list of its days' attributes."""
@@ -129,8 +140,8 @@ class WholeProgram(unittest.TestCase):
         self.service = Service(self.work)
         self.addCleanup(self.service.stop)
 
-    def program(self, **options):
-        program = Program(os.path.join(self.work, "program"), self.service, **options)
+    def program(self, directory="program", **options):
+        program = Program(os.path.join(self.work, directory), self.service, **options)
         self.addCleanup(program.stop)
         return program
 
@@ -232,7 +243,7 @@ class WholeProgram(unittest.TestCase):
         self.screenshot("widget-one-city.png")
 
         # Remove City from the Delete button, again with keys alone.
-        self.assertEqual(program.driver("click", "1021")[0], 0)
+        self.assertEqual(program.driver("press", "1021")[0], 0)
         self.assertEqual(program.driver("wait-dialog", "remove", "20")[0], 0)
         self.assertEqual(program.state("remove")["rows"], "1")
         program.driver("key", "down")
@@ -277,6 +288,110 @@ class WholeProgram(unittest.TestCase):
         program.driver("escape")
         self.assertTrue(wait_for(lambda: visible() == "0", 10), "Escape hides the widget")
         self.assertIsNone(first.poll(), "the first instance goes on")
+
+    def test_details_log_and_a_unit_change_in_settings(self):
+        cities = [
+            ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"),
+            ("Montr\u00e9al", "lang:fr/days:7/wc:6077243&q=Montr%c3%a9al%2c+CAN"),
+            ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
+        ]
+        program = self.program(cities=cities)
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        self.assertTrue(wait_for(lambda: [len(c) for c in program.city_days() or []] == [5, 7, 5],
+                                 90), "forecasts: %r" % program.city_days())
+        self.assertTrue(wait_for(lambda: all(
+            "picture 1 status 0" in line for line in program.driver("rows")[1].split("\n")
+            if line.startswith("row ")), 20))
+        before = program.driver("row-temperatures")[1].split("\n")
+
+        # Enter on the second row opens its details: all seven days, in a window grown for them.
+        program.driver("open-row", "1")
+        shown = wait_for(lambda: shown_dialog(program, "Montr\u00e9al Forecast"), 20)
+        self.assertTrue(shown, "no details window: %s" % program.driver("dialog")[1])
+        time.sleep(0.5)
+        out = program.driver("days")[1]
+        places = [line for line in out.split("\n") if line.startswith("day ")]
+        self.assertGreaterEqual(len(places), 7, out)
+        for place in places[:7]:
+            self.assertTrue(place.endswith("picture 1 text 1 temperatures 1"), out)
+        for place in places[7:]:
+            self.assertTrue(place.endswith("picture 0 text 0 temperatures 0"), out)
+        screenshot(os.path.join(ARGS.work, "details.png"), shown)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+
+        # The refresh log, opened by its command, holds the accented names as written.
+        program.driver("command", "32792")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Log Details"), 20))
+        log = bytes.fromhex(program.driver("text", "1002")[1].strip()).decode()
+        self.assertIn("\r\nZ\u00fcrich success", log)
+        self.assertIn("\r\nMontr\u00e9al success", log)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+
+        # Celsius in Settings, Ok: every row is drawn again in the new unit, and it is kept.
+        program.driver("press", "1023")
+        shown = wait_for(lambda: shown_dialog(program, "Settings"), 20)
+        self.assertTrue(shown, "no Settings dialog")
+        self.assertEqual(program.driver("controls")[1].split(), ["0", "1", "1", "0"])
+        program.driver("choose", "1010", "1")
+        time.sleep(0.5)
+        screenshot(os.path.join(ARGS.work, "settings.png"), shown)
+        program.driver("click", "1016")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+        settings = os.path.join(program.directory, "settings.xml")
+        self.assertTrue(wait_for(lambda: os.path.exists(settings), 10))
+        self.assertEqual(ET.parse(settings).getroot().find("unit").get("val"), "1")
+        after = wait_for(lambda: (lambda rows: rows if rows != before else None)(
+            program.driver("row-temperatures")[1].split("\n")), 10)
+        self.assertTrue(after, "the rows did not change")
+        for old, new in zip(before, after):
+            if old.startswith("row "):
+                self.assertNotEqual(old, new, "every row shows the new unit")
+
+    def test_start_on_boot_entry_quotes_a_path_with_blanks_and_starts_hidden(self):
+        program = self.program(directory=os.path.join("Program Files", "Brisalune"))
+        self.addCleanup(program.driver, "run-entry", "remove")
+        program.driver("run-entry", "remove")
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        program.driver("press", "1023")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Settings"), 20))
+        program.driver("click", "1018")
+        program.driver("click", "1016")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+        # Started as the system would at log-on: the widget goes straight to the tray.
+        code, out = program.driver_detached("run-entry", "start")
+        self.assertEqual(code, 0, out)
+        windows_path = "Z:" + os.path.abspath(program.directory).replace("/", "\\")
+        self.assertEqual(bytes.fromhex(out.strip()).decode(),
+                         '"%s\\Brisalune.exe" -s' % windows_path)
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        time.sleep(1)
+        self.assertEqual(program.driver("visible")[1].strip(), "0")
+        self.assertEqual(program.driver("exit")[0], 0)
+
+
+def shown_dialog(program, caption):
+    """The rectangle of the dialog shown over the widget when its caption is `caption`."""
+    code, out = program.driver("dialog")
+    fields = out.split()
+    if code != 0 or len(fields) != 5 or bytes.fromhex(fields[0]).decode() != caption:
+        return None
+    return [int(f) for f in fields[1:]]
+
+
+def screenshot(path, rect):
+    """The screen around `rect` (left, top, right, bottom), for a person to look at."""
+    left, top, right, bottom = rect
+    left, top = max(left - 20, 0), max(top - 20, 0)
+    subprocess.run("xwd -root -silent | convert xwd:- -crop %dx%d+%d+%d +repage '%s'"
+                   % (right - left + 20, bottom - top + 20, left, top, path),
+                   shell=True, check=True)
 
 
 def main():

@@ -41,9 +41,10 @@ class RegistryRunEntryTest : public ::testing::Test {
 
 TEST_F(RegistryRunEntryTest, AddsQueriesAndRemovesTheRunValue) {
     EXPECT_FALSE(entry.IsRunEntryPresent());
-    entry.AddRunEntry("C:\\Program Files\\M\xC3\xA9t\xC3\xA9o\\Brisalune.exe -s");
+    entry.AddRunEntry("\"C:\\Program Files\\M\xC3\xA9t\xC3\xA9o\\Brisalune.exe\" -s");
     EXPECT_TRUE(entry.IsRunEntryPresent());
-    EXPECT_EQ(runValue(), std::wstring(L"C:\\Program Files\\M\u00e9t\u00e9o\\Brisalune.exe -s"));
+    EXPECT_EQ(runValue(),
+              std::wstring(L"\"C:\\Program Files\\M\u00e9t\u00e9o\\Brisalune.exe\" -s"));
     entry.RemoveRunEntry();
     entry.RemoveRunEntry();
     EXPECT_FALSE(entry.IsRunEntryPresent());

@@ -1,0 +1,49 @@
+// Every forecast day of one city, one below the other: condition picture, weekday, wording, low
+// and high. Nothing is kept: each paint reads the city from the engine as it is then.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "win/Dialog.h"
+
+namespace brisalune {
+
+class RefreshEngine;
+
+class CDetailsDlg : public win::Dialog {
+  public:
+    // Pixel layout of one day, from the client area's top left corner.
+    static constexpr int kLeft = 10;
+    static constexpr int kTop = 25;
+    static constexpr int kDayHeight = 52;
+
+    // `programDirectory` is where the img folder of the condition pictures lies.
+    CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory, int position);
+
+    // Paints the whole client area into `dc`, `client` being its rectangle, with the days
+    // moved up by the scroll position. Answers the number of days drawn.
+    int Paint(HDC dc, const RECT& client);
+
+    int scrollPosition() const { return scroll_; }
+
+  protected:
+    bool OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+  private:
+    // Makes the client area tall enough for `days` days. A window that would not fit the work
+    // area keeps to it and scrolls instead.
+    void fitDays(int days);
+    void scrollTo(int position);
+
+    RefreshEngine& engine_;
+    std::string programDirectory_;
+    int position_;
+    int fittedDays_ = 0;
+    int contentHeight_ = 0;
+    int scroll_ = 0;
+};
+
+}  // namespace brisalune
