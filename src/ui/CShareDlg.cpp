@@ -16,7 +16,7 @@ CShareDlg::CShareDlg(HWND parent, RefreshEngine& engine, int position, std::stri
       engine_(engine),
       position_(position),
       productPage_(std::move(productPage)),
-      list_(addControl<ShareNameList>(IDC_SHARE_LIST)) {}
+      list_(addControl<TextListBox>(IDC_SHARE_LIST)) {}
 
 bool CShareDlg::OnInitDialog() {
     const int count = engine_.cityCount();
@@ -43,7 +43,7 @@ void CShareDlg::share(int position) {
 }
 
 void CShareDlg::shareSelected() {
-    const int row = static_cast<int>(SendMessageW(list_.hwnd(), LB_GETCURSEL, 0, 0));
+    const int row = list_.selection();
     if (row < 0 || row >= static_cast<int>(listed_.size())) {
         share(-1);
         return;
@@ -71,7 +71,7 @@ bool CShareDlg::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 void CShareDlg::OnOK() {
-    if (SendMessageW(list_.hwnd(), LB_GETCURSEL, 0, 0) >= 0) {
+    if (list_.selection() >= 0) {
         shareSelected();
     }
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ShareNameList.h"
+#include "draw/TextListBox.h"
 #include "win/Dialog.h"
 
 namespace brisalune {
@@ -43,7 +43,7 @@ class CShareDlg : public win::Dialog {
     // Row i shows names_[i], the city listed_[i].
     std::vector<std::string> names_;
     std::vector<Listed> listed_;
-    ShareNameList& list_;
+    TextListBox& list_;
 };
 
 }  // namespace brisalune

@@ -5,8 +5,10 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CAddCityDlg.h"
 #include "ui/CAdviceDlg.h"
 #include "ui/CCheckVerDlg.h"
+#include "ui/CDelCityDlg.h"
 #include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
 #include "ui/CLogDetailsDlg.h"
@@ -583,6 +585,34 @@ void CWidgetDlg::openVersionCheck() {
     RunChildDialog(check);
 }
 
+void CWidgetDlg::openAddCity() {
+    if (addCity_ != nullptr) {
+        SetForegroundWindow(addCity_->hwnd());
+        return;
+    }
+    CAddCityDlg dialog(hwnd_, catalogue_, engine_, programDirectory_);
+    addCity_ = &dialog;
+    const INT_PTR result = RunChildDialog(dialog);
+    addCity_ = nullptr;
+    if (result == IDOK) {
+        AddCityFromText(dialog.GetSelectedCity());
+    }
+}
+
+void CWidgetDlg::openRemoveCity() {
+    CDelCityDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) != IDOK || !dialog.removal()) {
+        return;
+    }
+    // The list may have changed under the open dialog: remove the city the user confirmed or
+    // nothing, never the one that moved into its place.
+    const CDelCityDlg::Removal& city = *dialog.removal();
+    const int position = positionOf(city.name, city.param, city.position);
+    if (position >= 0) {
+        RemoveRow(position);
+    }
+}
+
 void CWidgetDlg::openSettings() {
     CSettingsDlg dialog(hwnd_, engine_);
     if (RunChildDialog(dialog) == IDOK) {
@@ -601,9 +631,5 @@ void CWidgetDlg::openLogDetails() {
     CLogDetailsDlg dialog(hwnd_, engine_.log());
     RunChildDialog(dialog);
 }
-
-// These dialogs arrive with later work; until then the commands do nothing.
-void CWidgetDlg::openAddCity() {}
-void CWidgetDlg::openRemoveCity() {}
 
 }  // namespace brisalune

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "draw/ImageButton.h"
+#include "store/CityCatalogue.h"
 #include "ui/CityListBox.h"
 #include "ui/TrayIcon.h"
 #include "win/Dialog.h"
@@ -70,7 +71,6 @@ class CWidgetDlg : public win::Dialog {
     // Seam for tests: the end of the process.
     virtual void endProcess();
 
-    // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openAddCity();
     virtual void openRemoveCity();
     virtual void openSettings();
@@ -103,6 +103,10 @@ class CWidgetDlg : public win::Dialog {
     std::array<ImageButton*, 5> buttons_{};
     CityRows rows_;
     std::vector<win::Dialog*> activeDialogs_;
+    // Read once, the first time Add City opens, and kept for the process.
+    CityCatalogue catalogue_;
+    // Open Add City dialog, if any: a second one would release the provinces the first shows.
+    win::Dialog* addCity_ = nullptr;
 };
 
 }  // namespace brisalune

@@ -25,7 +25,18 @@
 //   driver screenshot FILE       writes the screen as Wine draws it to FILE (PPM)
 //   driver run-entry start|remove  starts the start-on-boot entry's command line (printed in
 //                                hex), or removes the entry
-// Exit code 0 on success, 1 on failure, 2 when the widget is not found, 3 when no dialog is.
+//   driver wait-dialog add|remove|query SECONDS
+//                                waits until Add City, Remove City or a "Query" box is shown and
+//                                brings it to the front
+//   driver add-state | remove-state
+//                                prints Add City's or Remove City's title, its list's row count
+//                                and selection, and whether the list has the focus
+//   driver type TEXT             types the letters and blanks of TEXT on the keyboard
+//   driver key down|up|return|escape
+//                                presses the key on the keyboard
+// Keys go through the system's input queue to whichever window has the focus, as a user's.
+// Exit code 0 on success, 1 on failure, 2 when the widget (or the city dialog) is not found,
+// 3 when no dialog is.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -339,6 +350,89 @@ int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv
     return 1;
 }
 
+// Add City by its keyword box and list (its title follows the level), Remove City and the
+// Yes/No boxes by their captions.
+HWND findCityDialog(const std::string& kind) {
+    if (kind == "remove") {
+        return findDialog(L"Remove City");
+    }
+    if (kind == "query") {
+        return findDialog(L"Query");
+    }
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr &&
+           (GetDlgItem(window, IDC_KEYWORD) == nullptr ||
+            GetDlgItem(window, IDC_CATALOGUE_LIST) == nullptr || !IsWindowVisible(window))) {
+    }
+    return window;
+}
+
+void pressKey(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+    // One key at a time, as a person types: every keystroke refilters and repaints.
+    Sleep(120);
+}
+
+int type(const std::string& text) {
+    for (const char c : text) {
+        const SHORT key = VkKeyScanW(static_cast<wchar_t>(c));
+        if (key == -1 || (key & 0xFF00) != 0) {
+            std::printf("cannot type %c\n", c);
+            return 1;
+        }
+        pressKey(static_cast<WORD>(key & 0xFF));
+    }
+    return 0;
+}
+
+int listState(HWND dialog, int listId) {
+    HWND list = GetDlgItem(dialog, listId);
+    GUITHREADINFO input{};
+    input.cbSize = sizeof input;
+    const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &input) &&
+                         input.hwndFocus == list;
+    std::printf("title %s\nrows %d\nselected %d\nfocus %d\n", hex(windowText(dialog)).c_str(),
+                static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)),
+                static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)), focused ? 1 : 0);
+    return 0;
+}
+
+int cityDialogCommand(const std::string& command, const std::string& word, int seconds) {
+    if (command == "wait-dialog") {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = findCityDialog(word)) != nullptr; }, seconds)) {
+            return 2;
+        }
+        SetForegroundWindow(dialog);
+        Sleep(200);
+        return 0;
+    }
+    if (command == "add-state" || command == "remove-state") {
+        const bool add = command == "add-state";
+        HWND dialog = findCityDialog(add ? "add" : "remove");
+        return dialog == nullptr ? 2
+                                 : listState(dialog, add ? IDC_CATALOGUE_LIST : IDC_DEL_CITY_LIST);
+    }
+    if (command == "type") {
+        return type(word);
+    }
+    const WORD key = word == "down"     ? VK_DOWN
+                     : word == "up"     ? VK_UP
+                     : word == "return" ? VK_RETURN
+                     : word == "escape" ? VK_ESCAPE
+                                        : 0;
+    if (key == 0) {
+        return 1;
+    }
+    pressKey(key);
+    return 0;
+}
+
 int exitWithYes(HWND widget) {
     PostMessageW(widget, WM_COMMAND, ID_TRAY_EXIT, 0);
     HWND box = nullptr;
@@ -379,6 +473,12 @@ int main(int argc, char** argv) {
     }
     if (command == "run-entry" && argc > 2) {
         return runEntry(argv[2]);
+    }
+    for (const char* city : {"wait-dialog", "add-state", "remove-state", "type", "key"}) {
+        if (command == city) {
+            return cityDialogCommand(command, argc > 2 ? argv[2] : "",
+                                     argc > 3 ? std::atoi(argv[3]) : 30);
+        }
     }
     HWND widget = findWidget();
     if (widget == nullptr) {

@@ -82,9 +82,10 @@ class Program:
         shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
         img = os.path.join(os.path.dirname(ARGS.exe), "img")
         shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
-        with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
-            out.write("<citylist>%s</citylist>\n" % "".join(
-                "<city name=%s param=%s />" % (quoteattr(n), quoteattr(p)) for n, p in cities))
+        if cities is not None:
+            with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
+                out.write("<citylist>%s</citylist>\n" % "".join(
+                    "<city name=%s param=%s />" % (quoteattr(n), quoteattr(p)) for n, p in cities))
         if settings is not None:
             with open(os.path.join(directory, "settings.xml"), "w") as out:
                 out.write(settings)
@@ -112,6 +113,15 @@ class Program:
                                   stderr=subprocess.DEVNULL, timeout=120).returncode
         with open(answer) as text:
             return code, text.read()
+
+    def state(self, kind):
+        """Add City's or Remove City's title, row count, selection and focus, as a dict."""
+        code, out = self.driver(kind + "-state")
+        if code != 0:
+            return None
+        state = dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        state["title"] = bytes.fromhex(state.get("title", "")).decode("utf-8")
+        return state
 
     def city_days(self):
         """Per city of citylist.xml, the list of its days' attributes."""
@@ -193,6 +203,81 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(in_front, (0, "1\n"), "see " + shot)
 
         # Exit, answered Yes, ends the process.
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+    def screenshot(self, name):
+        shot = os.path.join(ARGS.work, name)
+        subprocess.run("xwd -root -silent | convert xwd:- '%s'" % shot, shell=True, check=True)
+        self.assertGreater(os.path.getsize(shot), 1000)
+
+    def test_a_city_is_added_and_removed_with_the_keyboard_alone(self):
+        program = self.program(cities=None)
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        self.assertEqual(program.driver("wait-dialog", "add", "30")[0], 0,
+                         "an empty program directory opens Add City at the first start")
+        self.assertEqual(program.state("add"),
+                         {"title": "Add City", "rows": "237", "selected": "-1", "focus": "0"})
+        time.sleep(0.5)
+        self.screenshot("add-city-countries.png")
+
+        def walk(typed, title, rows):
+            self.assertEqual(program.driver("type", typed)[0], 0)
+            self.assertEqual(program.state("add")["rows"], rows, "after typing " + typed)
+            program.driver("key", "down")
+            state = program.state("add")
+            self.assertEqual((state["selected"], state["focus"]), ("0", "1"),
+                             "Down leads into the list onto its first row")
+            program.driver("key", "return")
+            self.assertTrue(wait_for(lambda: program.state("add")["title"] == title, 10),
+                            "Enter opens the row: %r" % program.state("add"))
+
+        walk("switz", "Switzerland", "1")
+        walk("zur", "Switzerland -> Zurich", "1")
+        # Typed without the accent, the city is found all the same.
+        self.assertEqual(program.driver("type", "zur")[0], 0)
+        self.assertEqual(program.state("add")["rows"], "1")
+        time.sleep(0.3)
+        self.screenshot("add-city-cities.png")
+        program.driver("key", "down")
+        program.driver("key", "return")
+        self.assertEqual(program.driver("wait-dialog", "query", "10")[0], 0, "no question")
+        program.driver("key", "return")
+
+        # The new row shows the stand-in's forecast, and citylist.xml keeps city and days.
+        days = wait_for(lambda: (lambda d: d if d and len(d) == 1 and len(d[0]) == 5 else None)(
+            program.city_days()), 60)
+        self.assertTrue(days, "citylist.xml: %r" % program.city_days())
+        root = ET.parse(os.path.join(program.directory, "citylist.xml")).getroot()
+        city = root.find("city")
+        self.assertEqual((city.get("name"), city.get("param")),
+                         ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"))
+        answer = ET.fromstring(self.service.get(
+            "/data.aspx?weadegreetype=F&wealocations=" + city.get("param")))
+        self.assertEqual([(d["low"], d["high"], d["skycodeday"]) for d in days[0]],
+                         [(f.get("low"), f.get("high"), f.get("skycodeday"))
+                          for f in answer.iter("forecast")])
+        shown = wait_for(lambda: (lambda out: out if "rows 1" in out and
+                                  "row 0 picture 1 status 0" in out else None)(
+            program.driver("rows")[1]), 20, step=0.5)
+        self.assertTrue(shown, "rows on screen: %s" % program.driver("rows")[1])
+        self.screenshot("widget-one-city.png")
+
+        # Remove City from the Delete button, again with keys alone.
+        self.assertEqual(program.driver("press", "1021")[0], 0)
+        self.assertEqual(program.driver("wait-dialog", "remove", "20")[0], 0)
+        self.assertEqual(program.state("remove")["rows"], "1")
+        program.driver("key", "down")
+        self.assertEqual(program.state("remove")["selected"], "0")
+        program.driver("key", "return")
+        self.assertEqual(program.driver("wait-dialog", "query", "10")[0], 0, "no question")
+        program.driver("key", "return")
+        self.assertTrue(wait_for(lambda: program.city_days() == [], 20),
+                        "citylist.xml: %r" % program.city_days())
+        self.assertTrue(wait_for(lambda: "rows 0" in program.driver("rows")[1], 10))
+        self.assertIsNone(program.state("remove"), "Remove City ends after the removal")
+
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
 
