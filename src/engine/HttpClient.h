@@ -1,6 +1,6 @@
 // One HTTP exchange: a GET of a URL, or a POST of a form collected field by field. The answer's
 // body comes back as text by the reading rule of AnswerLines (HttpText.h), empty when nothing
-// could be read; the status code is not looked at, so an error page comes back like any body.
+// could be read; an error page comes back like any body, and its status code beside it.
 // Nothing is retried here: retries of weather downloads are the refresh engine's business.
 // Answers come over plain HTTP from anyone on the path, so every exchange is bounded: a body
 // larger than kMaxAnswerBytes, or one still arriving when the deadline has passed, is given up
@@ -40,11 +40,14 @@ class HttpClient {
     std::string Post(const std::string& url);
 
     const std::string& formBody() const { return form_; }
+    // The status code of the last exchange's answer; 0 when no answer arrived.
+    int status() const { return status_; }
 
   private:
     RefreshLog& log_;
     std::chrono::milliseconds deadline_;
     std::string form_;
+    int status_ = 0;
 };
 
 }  // namespace brisalune

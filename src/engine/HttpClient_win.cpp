@@ -196,8 +196,9 @@ struct Exchange {
 // Session, connection and request are closed in the reverse order of opening when the handles
 // go out of scope, on every path.
 std::string perform(const std::string& url, const Exchange& exchange, RefreshLog& log,
-                    std::chrono::milliseconds allowed) {
+                    std::chrono::milliseconds allowed, int& status) {
     const Limits limits{Clock::now() + allowed, allowed};
+    status = 0;
     InternetHandle session(openSession());
     if (!session) {
         return std::string();
@@ -235,6 +236,12 @@ std::string perform(const std::string& url, const Exchange& exchange, RefreshLog
     if (!HttpSendRequestW(request.get(), nullptr, 0, data, dataLength)) {
         return std::string();
     }
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                       nullptr)) {
+        status = static_cast<int>(code);
+    }
     return readAnswer(request.get(), log, limits);
 }
 
@@ -242,7 +249,7 @@ std::string perform(const std::string& url, const Exchange& exchange, RefreshLog
 
 std::string HttpClient::Get(const std::string& url) {
     const Exchange exchange{L"GET", kGetFlags, nullptr, nullptr};
-    return perform(url, exchange, log_, deadline_);
+    return perform(url, exchange, log_, deadline_, status_);
 }
 
 std::string HttpClient::Post(const std::string& url) {
@@ -252,7 +259,7 @@ std::string HttpClient::Post(const std::string& url) {
         nullptr,
     };
     const Exchange exchange{L"POST", kPostFlags, kHeaders, &form_};
-    return perform(url, exchange, log_, deadline_);
+    return perform(url, exchange, log_, deadline_, status_);
 }
 
 }  // namespace brisalune

@@ -35,12 +35,17 @@ std::optional<double> degreesOf(const pugi::xml_attribute& attribute, double lim
     return value;
 }
 
+// The search key is the one attribute taken by its name: it comes last, after the positions.
+std::string keyOf(const pugi::xml_node& element) {
+    return element.attribute("key").value();
+}
+
 std::optional<CatalogueCity> cityOf(const pugi::xml_node& element) {
     std::string values[2];
     if (!attributeValues(element, 2, values)) {
         return std::nullopt;
     }
-    CatalogueCity city{std::move(values[0]), std::move(values[1]), std::nullopt};
+    CatalogueCity city{std::move(values[0]), std::move(values[1]), keyOf(element), std::nullopt};
     const std::optional<double> latitude = degreesOf(element.attribute("lat"), 90);
     const std::optional<double> longitude = degreesOf(element.attribute("lon"), 180);
     if (latitude && longitude) {
@@ -58,7 +63,7 @@ pugi::xml_node parseRoot(const std::optional<std::string>& bytes, pugi::xml_docu
 }
 
 CatalogueRegion regionOf(const pugi::xml_node& element, std::string name) {
-    CatalogueRegion region{std::move(name), {}};
+    CatalogueRegion region{std::move(name), {}, keyOf(element)};
     for (const pugi::xml_node& child : element.children("city")) {
         if (std::optional<CatalogueCity> city = cityOf(child)) {
             region.cities.push_back(std::move(*city));
@@ -68,7 +73,7 @@ CatalogueRegion regionOf(const pugi::xml_node& element, std::string name) {
 }
 
 CatalogueProvince provinceOf(const pugi::xml_node& element, std::string name) {
-    CatalogueProvince province{std::move(name), {}, {}};
+    CatalogueProvince province{std::move(name), {}, {}, keyOf(element)};
     for (const pugi::xml_node& child : element.children()) {
         const std::string_view kind = child.name();
         if (kind == "subprov") {
@@ -89,6 +94,50 @@ char foldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Length of the UTF-8 sequence at the start of `text` and its code point; a byte that starts
+// no valid sequence stands for itself (length 1, no code point).
+size_t nextCodePoint(std::string_view text, char32_t* code) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const size_t length = lead < 0x80                   ? 1
+                          : lead >= 0xC2 && lead < 0xE0 ? 2
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                        : 0;
+    if (length == 0 || length > text.size()) {
+        *code = 0;
+        return 1;
+    }
+    char32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0u) != 0x80u) {
+            *code = 0;
+            return 1;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    *code = value;
+    return length;
+}
+
+// The country list's <fold from=".." to=".."/>: every character of `from` folds to `to`.
+void addFolding(const pugi::xml_node& element, std::unordered_map<char32_t, std::string>& folding) {
+    const pugi::xml_attribute from = element.attribute("from");
+    const pugi::xml_attribute to = element.attribute("to");
+    if (!from || !to) {
+        return;
+    }
+    std::string_view chars(from.value());
+    while (!chars.empty()) {
+        char32_t code = 0;
+        const size_t length = nextCodePoint(chars, &code);
+        if (code != 0) {
+            folding[code] = to.value();
+        }
+        chars.remove_prefix(length);
+    }
+}
+
 }  // namespace
 
 CityCatalogue::CityCatalogue() : CityCatalogue(loadXmlResource) {}
@@ -102,10 +151,14 @@ std::vector<CatalogueCountry>& CityCatalogue::LoadCountryList() {
     countries_.emplace();
     pugi::xml_document document;
     const pugi::xml_node root = parseRoot(loader_("IDR_countrylist"), document);
-    for (const pugi::xml_node& element : root.children("country")) {
+    for (const pugi::xml_node& element : root.children()) {
+        const std::string_view kind = element.name();
         std::string values[2];
-        if (attributeValues(element, 2, values)) {
-            countries_->push_back({std::move(values[0]), std::move(values[1]), std::nullopt});
+        if (kind == "fold") {
+            addFolding(element, folding_);
+        } else if (kind == "country" && attributeValues(element, 2, values)) {
+            countries_->push_back(
+                {std::move(values[0]), std::move(values[1]), std::nullopt, keyOf(element)});
         }
     }
     return *countries_;
@@ -129,6 +182,27 @@ void CityCatalogue::LoadProvinces(CatalogueCountry& country) const {
 
 void CityCatalogue::UnloadProvinces(CatalogueCountry& country) {
     country.provinces.reset();
+}
+
+SearchKeyword CityCatalogue::Keyword(std::string_view typed) const {
+    while (!typed.empty() && typed.back() == ' ') {
+        typed.remove_suffix(1);
+    }
+    SearchKeyword keyword;
+    while (!typed.empty()) {
+        char32_t code = 0;
+        const size_t length = nextCodePoint(typed, &code);
+        const auto folded = folding_.find(code);
+        if (code != 0 && folded != folding_.end()) {
+            keyword.folded += folded->second;
+        } else {
+            for (size_t i = 0; i < length; ++i) {
+                keyword.folded += foldAscii(typed[i]);
+            }
+        }
+        typed.remove_prefix(length);
+    }
+    return keyword;
 }
 
 bool CityCatalogue::MatchesKeyword(std::string_view name, std::string_view keyword) {

@@ -73,7 +73,10 @@ std::string aboutText(const std::string& version) {
            "pc and android phone." +
            paragraph + "Version: " + version + paragraph +
            "Copyright (c) 2026 norvosoft. All rights reserved." + paragraph +
-           "City data from GeoNames (www.geonames.org), licensed under CC BY 4.0." + paragraph +
+           "City data from GeoNames (www.geonames.org), licensed under CC BY 4.0. Flags from "
+           "flag-icons (github.com/lipis/flag-icons), (c) 2013 Panayiotis Lipiridis, MIT "
+           "licence." +
+           paragraph +
            "Weather data by Open-Meteo.com (open-meteo.com), licensed under CC BY 4.0." +
            paragraph + "Contact: " + kSupportAddress + ", http://www.norvosoft.com";
 }

@@ -5,10 +5,16 @@
 #include "base/Program.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "ui/CAddCityDlg.h"
+#include "ui/CAdviceDlg.h"
+#include "ui/CCheckVerDlg.h"
+#include "ui/CDelCityDlg.h"
 #include "ui/CDetailsDlg.h"
 #include "ui/CInfoDlg.h"
 #include "ui/CLogDetailsDlg.h"
 #include "ui/CSettingsDlg.h"
+#include "ui/CShareDlg.h"
+#include "ui/MakerSite.h"
 
 namespace brisalune {
 
@@ -600,6 +606,51 @@ void CWidgetDlg::openHelp() {
     RunChildDialog(help);
 }
 
+void CWidgetDlg::openShare(int position) {
+    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath));
+    RunChildDialog(share);
+}
+
+void CWidgetDlg::openComment() {
+    CAdviceDlg comment(hwnd_, engine_.log(), makerSiteUrl(kCommentScriptPath));
+    RunChildDialog(comment);
+}
+
+void CWidgetDlg::openVersionCheck() {
+    ProgramVersion running;
+    parseVersion(versionText(false), running);
+    CCheckVerDlg check(hwnd_, engine_.log(), makerSiteUrl(kVersionDocumentPath), running);
+    RunChildDialog(check);
+}
+
+void CWidgetDlg::openAddCity() {
+    if (addCity_ != nullptr) {
+        SetForegroundWindow(addCity_->hwnd());
+        return;
+    }
+    CAddCityDlg dialog(hwnd_, catalogue_, engine_, programDirectory_);
+    addCity_ = &dialog;
+    const INT_PTR result = RunChildDialog(dialog);
+    addCity_ = nullptr;
+    if (result == IDOK) {
+        AddCityFromText(dialog.GetSelectedCity());
+    }
+}
+
+void CWidgetDlg::openRemoveCity() {
+    CDelCityDlg dialog(hwnd_, engine_);
+    if (RunChildDialog(dialog) != IDOK || !dialog.removal()) {
+        return;
+    }
+    // The list may have changed under the open dialog: remove the city the user confirmed or
+    // nothing, never the one that moved into its place.
+    const CDelCityDlg::Removal& city = *dialog.removal();
+    const int position = positionOf(city.name, city.param, city.position);
+    if (position >= 0) {
+        RemoveRow(position);
+    }
+}
+
 void CWidgetDlg::openSettings() {
     CSettingsDlg dialog(hwnd_, engine_);
     if (RunChildDialog(dialog) == IDOK) {
@@ -618,12 +669,5 @@ void CWidgetDlg::openLogDetails() {
     CLogDetailsDlg dialog(hwnd_, engine_.log());
     RunChildDialog(dialog);
 }
-
-// These dialogs arrive with later work; until then the commands do nothing.
-void CWidgetDlg::openAddCity() {}
-void CWidgetDlg::openRemoveCity() {}
-void CWidgetDlg::openShare(int) {}
-void CWidgetDlg::openComment() {}
-void CWidgetDlg::openVersionCheck() {}
 
 }  // namespace brisalune

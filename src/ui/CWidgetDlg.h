@@ -11,6 +11,7 @@
 
 #include "draw/ImageButton.h"
 #include "model/ForecastDates.h"
+#include "store/CityCatalogue.h"
 #include "ui/CityListBox.h"
 #include "ui/TrayIcon.h"
 #include "win/Dialog.h"
@@ -76,7 +77,6 @@ class CWidgetDlg : public win::Dialog {
     // The date the rows start their forecasts from: the computer's local date.
     virtual CalendarDate today() const;
 
-    // Commands whose dialogs arrive later; each is one place to fill in.
     virtual void openAddCity();
     virtual void openRemoveCity();
     virtual void openSettings();
@@ -110,6 +110,10 @@ class CWidgetDlg : public win::Dialog {
     CityRows rows_;
     CalendarDate rowsDate_;
     std::vector<win::Dialog*> activeDialogs_;
+    // Read once, the first time Add City opens, and kept for the process.
+    CityCatalogue catalogue_;
+    // Open Add City dialog, if any: a second one would release the provinces the first shows.
+    win::Dialog* addCity_ = nullptr;
 };
 
 }  // namespace brisalune

@@ -19,11 +19,26 @@
 //   driver click ID              clicks that dialog's button ID
 //   driver controls              prints that dialog's combo selections and check box
 //   driver text ID               prints the text of that dialog's control ID in hex
+//   driver set-text ID TEXT      sets the text of that dialog's control ID
 //   driver escape-dialog         presses Escape in that dialog
+//   driver more-menu INDEX       opens the More menu and chooses its item INDEX
+//   driver screenshot FILE       writes the screen as Wine draws it to FILE (PPM)
 //   driver run-entry start|remove  starts the start-on-boot entry's command line (printed in
 //                                hex), or removes the entry
-// Exit code 0 on success, 1 on failure, 2 when the widget is not found, 3 when no dialog is.
+//   driver wait-dialog add|remove|query SECONDS
+//                                waits until Add City, Remove City or a "Query" box is shown and
+//                                brings it to the front
+//   driver add-state | remove-state
+//                                prints Add City's or Remove City's title, its list's row count
+//                                and selection, and whether the list has the focus
+//   driver type TEXT             types the letters and blanks of TEXT on the keyboard
+//   driver key down|up|return|escape
+//                                presses the key on the keyboard
+// Keys go through the system's input queue to whichever window has the focus, as a user's.
+// Exit code 0 on success, 1 on failure, 2 when the widget (or the city dialog) is not found,
+// 3 when no dialog is.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -162,7 +177,7 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-// The dialog the widget runs over itself right now.
+// The dialog the widget runs over itself right now, or a message box of one of its dialogs.
 HWND shownDialog(HWND widget) {
     struct Search {
         HWND owner;
@@ -173,8 +188,13 @@ HWND shownDialog(HWND widget) {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t kind[16] = {};
             GetClassNameW(window, kind, 16);
-            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-                std::wstring(kind) == L"#32770") {
+            // Owned by the widget, or by a dialog of its own: a message box a dialog shows
+            // after it has ended is owned by that dialog, hidden by then.
+            HWND owner = GetWindow(window, GW_OWNER);
+            while (owner != nullptr && owner != s->owner) {
+                owner = GetWindow(owner, GW_OWNER);
+            }
+            if (owner != nullptr && IsWindowVisible(window) && std::wstring(kind) == L"#32770") {
                 s->found = window;
                 return FALSE;
             }
@@ -199,6 +219,57 @@ int days(HWND dialog) {
                     inkCount(pixels, 75, y, 170, y + 45) > 0,
                     inkCount(pixels, 215, y, 255, y + 45) > 0);
     }
+    return 0;
+}
+
+// The arguments as the shell gave them, so texts outside the code page arrive whole.
+std::wstring wideArgument(int index) {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
+    LocalFree(arguments);
+    return argument;
+}
+
+// The screen as Wine holds it. Under Xvfb the X server's own copy may lack windows that Wine
+// has drawn (dialogs opened from a modal loop stay black there), so pictures are taken here.
+int screenshot(const std::wstring& path) {
+    HDC screen = GetDC(nullptr);
+    const int width = GetDeviceCaps(screen, HORZRES);
+    const int height = GetDeviceCaps(screen, VERTRES);
+    const brisalune::test::Canvas pixels(width, height, RGB(0, 0, 0));
+    BitBlt(pixels.dc(), 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    FILE* out = _wfopen(path.c_str(), L"wb");
+    if (out == nullptr) {
+        return 1;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF colour = pixels.at(x, y);
+            const unsigned char rgb[3] = {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+            std::fwrite(rgb, 1, 3, out);
+        }
+    }
+    std::fclose(out);
+    return 0;
+}
+
+int chooseFromMoreMenu(HWND widget, int index) {
+    PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_MORE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(widget, IDC_MORE)));
+    HWND menu = nullptr;
+    if (!waitFor(
+            [&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) {
+        std::printf("no menu appeared\n");
+        return 1;
+    }
+    // The menu's loop reads the keys of its thread's queue.
+    for (int down = 0; down <= index; ++down) {
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     return 0;
 }
 
@@ -266,12 +337,100 @@ int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv
         std::printf("%s\n", hex(windowText(GetDlgItem(dialog, id))).c_str());
         return 0;
     }
+    if (command == "set-text" && argc > 3) {
+        SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(wideArgument(3).c_str()));
+        return 0;
+    }
     if (command == "escape-dialog") {
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
         return 0;
     }
     std::printf("unknown command '%s'; see the top of driver.cpp\n", command.c_str());
     return 1;
+}
+
+// Add City by its keyword box and list (its title follows the level), Remove City and the
+// Yes/No boxes by their captions.
+HWND findCityDialog(const std::string& kind) {
+    if (kind == "remove") {
+        return findDialog(L"Remove City");
+    }
+    if (kind == "query") {
+        return findDialog(L"Query");
+    }
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr &&
+           (GetDlgItem(window, IDC_KEYWORD) == nullptr ||
+            GetDlgItem(window, IDC_CATALOGUE_LIST) == nullptr || !IsWindowVisible(window))) {
+    }
+    return window;
+}
+
+void pressKey(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+    // One key at a time, as a person types: every keystroke refilters and repaints.
+    Sleep(120);
+}
+
+int type(const std::string& text) {
+    for (const char c : text) {
+        const SHORT key = VkKeyScanW(static_cast<wchar_t>(c));
+        if (key == -1 || (key & 0xFF00) != 0) {
+            std::printf("cannot type %c\n", c);
+            return 1;
+        }
+        pressKey(static_cast<WORD>(key & 0xFF));
+    }
+    return 0;
+}
+
+int listState(HWND dialog, int listId) {
+    HWND list = GetDlgItem(dialog, listId);
+    GUITHREADINFO input{};
+    input.cbSize = sizeof input;
+    const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &input) &&
+                         input.hwndFocus == list;
+    std::printf("title %s\nrows %d\nselected %d\nfocus %d\n", hex(windowText(dialog)).c_str(),
+                static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)),
+                static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)), focused ? 1 : 0);
+    return 0;
+}
+
+int cityDialogCommand(const std::string& command, const std::string& word, int seconds) {
+    if (command == "wait-dialog") {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = findCityDialog(word)) != nullptr; }, seconds)) {
+            return 2;
+        }
+        SetForegroundWindow(dialog);
+        Sleep(200);
+        return 0;
+    }
+    if (command == "add-state" || command == "remove-state") {
+        const bool add = command == "add-state";
+        HWND dialog = findCityDialog(add ? "add" : "remove");
+        return dialog == nullptr ? 2
+                                 : listState(dialog, add ? IDC_CATALOGUE_LIST : IDC_DEL_CITY_LIST);
+    }
+    if (command == "type") {
+        return type(word);
+    }
+    const WORD key = word == "down"     ? VK_DOWN
+                     : word == "up"     ? VK_UP
+                     : word == "return" ? VK_RETURN
+                     : word == "escape" ? VK_ESCAPE
+                                        : 0;
+    if (key == 0) {
+        return 1;
+    }
+    pressKey(key);
+    return 0;
 }
 
 int exitWithYes(HWND widget) {
@@ -315,6 +474,12 @@ int main(int argc, char** argv) {
     if (command == "run-entry" && argc > 2) {
         return runEntry(argv[2]);
     }
+    for (const char* city : {"wait-dialog", "add-state", "remove-state", "type", "key"}) {
+        if (command == city) {
+            return cityDialogCommand(command, argc > 2 ? argv[2] : "",
+                                     argc > 3 ? std::atoi(argv[3]) : 30);
+        }
+    }
     HWND widget = findWidget();
     if (widget == nullptr) {
         std::printf("no widget\n");
@@ -351,6 +516,12 @@ int main(int argc, char** argv) {
         SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(number), 0);
         PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
         return 0;
+    }
+    if (command == "more-menu") {
+        return chooseFromMoreMenu(widget, number);
+    }
+    if (command == "screenshot" && argc > 2) {
+        return screenshot(wideArgument(2));
     }
     if (command == "row-temperatures") {
         return rowTemperatures(widget);

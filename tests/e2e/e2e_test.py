@@ -16,6 +16,7 @@ import subprocess
 import sys
 import time
 import unittest
+import urllib.parse
 import urllib.request
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
@@ -44,6 +45,10 @@ def catalogue_coordinates(param):
 def half_up(value):
     """A whole degree as the program rounds: halves away from zero."""
     return int(math.floor(abs(value) + 0.5)) * (1 if value >= 0 else -1)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wait_for(condition, seconds, step=0.2):
@@ -93,9 +98,10 @@ class Program:
         shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
         img = os.path.join(os.path.dirname(ARGS.exe), "img")
         shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
-        with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
-            out.write("<citylist>%s</citylist>\n" % "".join(
-                "<city name=%s param=%s />" % (quoteattr(n), quoteattr(p)) for n, p in cities))
+        if cities is not None:
+            with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
+                out.write("<citylist>%s</citylist>\n" % "".join(
+                    "<city name=%s param=%s />" % (quoteattr(n), quoteattr(p)) for n, p in cities))
         if settings is not None:
             with open(os.path.join(directory, "settings.xml"), "w") as out:
                 out.write(settings)
@@ -124,6 +130,15 @@ class Program:
         with open(answer) as text:
             return code, text.read()
 
+    def state(self, kind):
+        """Add City's or Remove City's title, row count, selection and focus, as a dict."""
+        code, out = self.driver(kind + "-state")
+        if code != 0:
+            return None
+        state = dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        state["title"] = bytes.fromhex(state.get("title", "")).decode("utf-8")
+        return state
+
     def cities(self):
         """The city elements of citylist.xml, or None while it cannot be read."""
         try:
@@ -136,6 +151,22 @@ class Program:
         cities = self.cities()
         return None if cities is None else [[day.attrib for day in city.findall("forecast")]
                                             for city in cities]
+
+    def catch_mail(self, test, output):
+        """Registers the mail catcher as the mailto handler for this test; it writes every link
+        the shell hands it into `output`."""
+        key = "HKCR\\mailto\\shell\\open\\command"
+        query = subprocess.run([WINE, "reg", "query", key, "/ve"], env=self.env,
+                               capture_output=True, text=True)
+        found = re.search(r"REG_SZ\s+(.*\S)", query.stdout)
+        before = found.group(1) if found and "mail_catcher" not in found.group(1) else \
+            '"C:\\windows\\system32\\winebrowser.exe" "%1"'
+        handler = '"%s" "%%1"' % windows_path(ARGS.mail_catcher)
+        subprocess.run([WINE, "reg", "add", key, "/ve", "/d", handler, "/f"], env=self.env,
+                       capture_output=True, check=True)
+        test.addCleanup(subprocess.run, [WINE, "reg", "add", key, "/ve", "/d", before, "/f"],
+                        env=self.env, capture_output=True)
+        self.env["MAIL_CATCHER_FILE"] = windows_path(output)
 
     def stop(self):
         for process in self.processes:
@@ -193,6 +224,81 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(in_front, (0, "1\n"), "see " + shot)
 
         # Exit, answered Yes, ends the process.
+        self.assertEqual(program.driver("exit")[0], 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+    def screenshot(self, name):
+        shot = os.path.join(ARGS.work, name)
+        subprocess.run("xwd -root -silent | convert xwd:- '%s'" % shot, shell=True, check=True)
+        self.assertGreater(os.path.getsize(shot), 1000)
+
+    def test_a_city_is_added_and_removed_with_the_keyboard_alone(self):
+        program = self.program(cities=None)
+        process = program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        self.assertEqual(program.driver("wait-dialog", "add", "30")[0], 0,
+                         "an empty program directory opens Add City at the first start")
+        self.assertEqual(program.state("add"),
+                         {"title": "Add City", "rows": "237", "selected": "-1", "focus": "0"})
+        time.sleep(0.5)
+        self.screenshot("add-city-countries.png")
+
+        def walk(typed, title, rows):
+            self.assertEqual(program.driver("type", typed)[0], 0)
+            self.assertEqual(program.state("add")["rows"], rows, "after typing " + typed)
+            program.driver("key", "down")
+            state = program.state("add")
+            self.assertEqual((state["selected"], state["focus"]), ("0", "1"),
+                             "Down leads into the list onto its first row")
+            program.driver("key", "return")
+            self.assertTrue(wait_for(lambda: program.state("add")["title"] == title, 10),
+                            "Enter opens the row: %r" % program.state("add"))
+
+        walk("switz", "Switzerland", "1")
+        walk("zur", "Switzerland -> Zurich", "1")
+        # Typed without the accent, the city is found all the same.
+        self.assertEqual(program.driver("type", "zur")[0], 0)
+        self.assertEqual(program.state("add")["rows"], "1")
+        time.sleep(0.3)
+        self.screenshot("add-city-cities.png")
+        program.driver("key", "down")
+        program.driver("key", "return")
+        self.assertEqual(program.driver("wait-dialog", "query", "10")[0], 0, "no question")
+        program.driver("key", "return")
+
+        # The new row shows the stand-in's forecast, and citylist.xml keeps city and days.
+        days = wait_for(lambda: (lambda d: d if d and len(d) == 1 and len(d[0]) == 5 else None)(
+            program.city_days()), 60)
+        self.assertTrue(days, "citylist.xml: %r" % program.city_days())
+        root = ET.parse(os.path.join(program.directory, "citylist.xml")).getroot()
+        city = root.find("city")
+        self.assertEqual((city.get("name"), city.get("param")),
+                         ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"))
+        answer = ET.fromstring(self.service.get(
+            "/data.aspx?weadegreetype=F&wealocations=" + city.get("param")))
+        self.assertEqual([(d["low"], d["high"], d["skycodeday"]) for d in days[0]],
+                         [(f.get("low"), f.get("high"), f.get("skycodeday"))
+                          for f in answer.iter("forecast")])
+        shown = wait_for(lambda: (lambda out: out if "rows 1" in out and
+                                  "row 0 picture 1 status 0" in out else None)(
+            program.driver("rows")[1]), 20, step=0.5)
+        self.assertTrue(shown, "rows on screen: %s" % program.driver("rows")[1])
+        self.screenshot("widget-one-city.png")
+
+        # Remove City from the Delete button, again with keys alone.
+        self.assertEqual(program.driver("press", "1021")[0], 0)
+        self.assertEqual(program.driver("wait-dialog", "remove", "20")[0], 0)
+        self.assertEqual(program.state("remove")["rows"], "1")
+        program.driver("key", "down")
+        self.assertEqual(program.state("remove")["selected"], "0")
+        program.driver("key", "return")
+        self.assertEqual(program.driver("wait-dialog", "query", "10")[0], 0, "no question")
+        program.driver("key", "return")
+        self.assertTrue(wait_for(lambda: program.city_days() == [], 20),
+                        "citylist.xml: %r" % program.city_days())
+        self.assertTrue(wait_for(lambda: "rows 0" in program.driver("rows")[1], 10))
+        self.assertIsNone(program.state("remove"), "Remove City ends after the removal")
+
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
 
@@ -297,7 +403,7 @@ class WholeProgram(unittest.TestCase):
             self.assertTrue(place.endswith("picture 1 text 1 temperatures 1"), out)
         for place in places[6:]:
             self.assertTrue(place.endswith("picture 0 text 0 temperatures 0"), out)
-        screenshot(os.path.join(ARGS.work, "details.png"), shown)
+        screenshot(program, os.path.join(ARGS.work, "details.png"), shown)
         program.driver("escape-dialog")
         self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
 
@@ -317,7 +423,7 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(program.driver("controls")[1].split(), ["0", "1", "1", "0"])
         program.driver("choose", "1010", "1")
         time.sleep(0.5)
-        screenshot(os.path.join(ARGS.work, "settings.png"), shown)
+        screenshot(program, os.path.join(ARGS.work, "settings.png"), shown)
         program.driver("click", "1016")
         self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
         settings = os.path.join(program.directory, "settings.xml")
@@ -347,13 +453,91 @@ class WholeProgram(unittest.TestCase):
         # Started as the system would at log-on: the widget goes straight to the tray.
         code, out = program.driver_detached("run-entry", "start")
         self.assertEqual(code, 0, out)
-        windows_path = "Z:" + os.path.abspath(program.directory).replace("/", "\\")
         self.assertEqual(bytes.fromhex(out.strip()).decode(),
-                         '"%s\\Brisalune.exe" -s' % windows_path)
+                         '"%s\\Brisalune.exe" -s' % windows_path(program.directory))
         self.assertEqual(program.driver("wait-widget", "60")[0], 0)
         time.sleep(1)
         self.assertEqual(program.driver("visible")[1].strip(), "0")
         self.assertEqual(program.driver("exit")[0], 0)
+
+
+    def test_share_from_the_more_menu_hands_the_forecast_to_the_mail_program(self):
+        settings = ('<Settings><unit val="0" /><timeval timeval="1" /><days days="3" />'
+                    '<startonboot startonboot="0" /></Settings>')
+        program = self.program(cities=CITIES[1:2], settings=settings)
+        mail = os.path.join(self.work, "mail.txt")
+        program.catch_mail(self, mail)
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        days = wait_for(lambda: (lambda d: d if d and len(d[0]) == 5 else None)(
+            program.city_days()), 90)
+        self.assertTrue(days, "no forecast arrived")
+
+        # With one city, Share opens the mail at once: no dialog in between.
+        self.assertEqual(program.driver("more-menu", "0")[0], 0)
+        self.assertTrue(wait_for(lambda: os.path.exists(mail), 30), "no link reached the shell")
+        self.assertEqual(program.driver("dialog")[0], 3, "a dialog showed")
+        with open(mail, encoding="utf-8") as handed:
+            link = re.search(r'"(mailto:[^"]*)"', handed.read()).group(1)
+        self.assertLessEqual(len(link), 2048)
+        query = link[len("mailto:?"):]
+        self.assertRegex(query, r"^subject=[A-Za-z0-9%._~-]*&body=[A-Za-z0-9%._~-]*$")
+        fields = dict(part.split("=", 1) for part in query.split("&"))
+        text = " ".join("%s, %s, %s\u00b0F - %s\u00b0F;" % (
+            d["day"], d["skytextday"], d["low"], d["high"]) for d in days[0][:3])
+        self.assertEqual(urllib.parse.unquote(fields["subject"]), "Z\u00fcrich  Forecast")
+        self.assertEqual(urllib.parse.unquote(fields["body"]),
+                         "Z\u00fcrich Forecast: %s by Brisalune, see more at %s/pr/brisalune"
+                         % (text, self.service.url))
+
+    def test_check_latest_version_shows_the_news_of_a_newer_version(self):
+        program = self.program(cities=CITIES[:1])
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        program.driver("command", "32788")
+        shown = wait_for(lambda: shown_dialog(program, "Check latest version"), 30)
+        self.assertTrue(shown, "no news: %s" % program.driver("dialog")[1])
+        self.assertEqual(dialog_text(program, 1008), "2.0 is available\r\n Sharper condition "
+                         "pictures, quicker refreshes and more cities.")
+        time.sleep(0.5)
+        screenshot(program, os.path.join(ARGS.work, "version-result.png"), shown)
+        program.driver("escape-dialog")
+        self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
+
+        # The version running is the latest once the site offers it.
+        self.service.get("/_control/version?value=1.0&news=Same")
+        program.driver("command", "32788")
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Check latest version"), 30))
+        self.assertEqual(dialog_text(program, 0xFFFF),
+                         "No new version available, current version is lastest version.")
+        program.driver("escape-dialog")
+
+    def test_a_comment_waits_for_the_site_and_arrives_as_utf8(self):
+        program = self.program(cities=CITIES[:1])
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        self.service.get("/_control/mode?path=/submit-brisalune.php&mode=stall:4")
+        program.driver("command", "32790")
+        shown = wait_for(lambda: shown_dialog(program, "Leave a comment"), 30)
+        self.assertTrue(shown, "no comment dialog")
+        comment = "Gr\u00fc\u00dfe & merci, \u6771\u4eac"
+        program.driver("set-text", "1002", comment)
+        program.driver("click", "1004")
+        time.sleep(1.3)
+        self.assertTrue(dialog_text(program, 1001).startswith(
+            "\r\n Submit your comment, please wait . ."), dialog_text(program, 1001))
+        screenshot(program, os.path.join(ARGS.work, "comment-waiting.png"), shown)
+
+        self.assertTrue(wait_for(lambda: shown_dialog(program, "Success"), 15))
+        posts = json.loads(self.service.get("/_control/posts"))
+        self.assertEqual(len(posts), 1)
+        body = bytes.fromhex(posts[0]["body_hex"]).rstrip(b"\0").decode("ascii")
+        fields = [pair.split("=", 1) for pair in body.split("&") if pair]
+        self.assertEqual([name for name, _ in fields], ["name", "comment", "agent"])
+        self.assertEqual(urllib.parse.unquote_plus(fields[1][1], encoding="utf-8"), comment)
+        self.assertTrue(urllib.parse.unquote_plus(fields[2][1]).startswith(
+            "brisalune 1.0 / windows"))
+        program.driver("escape-dialog")
 
 
 def shown_dialog(program, caption):
@@ -365,13 +549,23 @@ def shown_dialog(program, caption):
     return [int(f) for f in fields[1:]]
 
 
-def screenshot(path, rect):
-    """The screen around `rect` (left, top, right, bottom), for a person to look at."""
+def dialog_text(program, control):
+    """The text of a control of the dialog shown over the widget."""
+    code, out = program.driver("text", str(control))
+    return bytes.fromhex(out.strip()).decode() if code == 0 else None
+
+
+def screenshot(program, path, rect):
+    """The screen around `rect` (left, top, right, bottom), for a person to look at. Taken
+    through Wine's own screen: the X server's copy may show a dialog as a black box."""
     left, top, right, bottom = rect
     left, top = max(left - 20, 0), max(top - 20, 0)
-    subprocess.run("xwd -root -silent | convert xwd:- -crop %dx%d+%d+%d +repage '%s'"
-                   % (right - left + 20, bottom - top + 20, left, top, path),
-                   shell=True, check=True)
+    raw = path + ".ppm"
+    if program.driver("screenshot", windows_path(raw))[0] != 0:
+        raise RuntimeError("no screenshot")
+    subprocess.run(["convert", raw, "-crop", "%dx%d+%d+%d" % (right - left + 20,
+                    bottom - top + 20, left, top), "+repage", path], check=True)
+    os.remove(raw)
 
 
 def main():
@@ -379,6 +573,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
+    parser.add_argument("--mail-catcher", required=True)
     parser.add_argument("--work", required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.work, exist_ok=True)

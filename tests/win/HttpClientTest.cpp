@@ -148,6 +148,7 @@ TEST_F(HttpClientTest, PostSendsTheFieldsInOrderEncodedWithTheTrailingZeroByteNe
     client.AddField("comment", "50% = half; tr\xC3\xA8s bien");
     client.AddField("a=b", "");
     EXPECT_EQ(client.Post(script), thanks);
+    EXPECT_EQ(client.status(), 200);
     EXPECT_EQ(
         FakeService::lastPostBody(),
         std::string("name=Ann+%26+Bob&comment=50%25+%3D+half%3B+tr%C3%A8s+bien&a%3Db=&") + '\0');
@@ -168,11 +169,14 @@ TEST_F(HttpClientTest, PostSendsTheFieldsInOrderEncodedWithTheTrailingZeroByteNe
 
     FakeService::control("mode", {{"path", "/submit-brisalune.php"}, {"mode", "redirect"}});
     EXPECT_EQ(client.Post(script).rfind("Redirect answer of /submit-brisalune.php", 0), 0u);
+    EXPECT_EQ(client.status(), 302);
     EXPECT_EQ(FakeService::count("path", "/r/submit-brisalune.php"), 0);
     FakeService::control("mode", {{"path", "/submit-brisalune.php"}, {"mode", "status:503"}});
     EXPECT_NE(client.Post(script).find("503"), std::string::npos);
+    EXPECT_EQ(client.status(), 503);
     EXPECT_EQ(client.Post("http://127.0.0.1:" + std::to_string(FakeService::closedPort()) + "/"),
               "");
+    EXPECT_EQ(client.status(), 0) << "no answer, no status";
     EXPECT_EQ(log.snapshot(), "");
 }
 

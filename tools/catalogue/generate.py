@@ -201,6 +201,72 @@ def collation_key(s):
     return (base.casefold(), s.casefold(), s)
 
 
+# Letters that carry no separable accent, and marks people type in other shapes, folded to what
+# a user without the keyboard for them types.
+LETTER_FOLD = {
+    'æ': 'ae', 'œ': 'oe', 'ø': 'o', 'ð': 'd', 'đ': 'd', 'þ': 'th', 'ħ': 'h', 'ı': 'i', 'ł': 'l',
+    'ŀ': 'l', 'ŧ': 't', 'ĸ': 'k', 'ŋ': 'n', 'ǝ': 'e', 'ə': 'e', 'ɛ': 'e', 'ɔ': 'o',
+    '\u2018': "'", '\u2019': "'", '\u02bb': "'", '\u02bc': "'", '`': "'", '\u00b4': "'",
+    '\u2010': '-', '\u2011': '-', '\u2013': '-', '\u2014': '-',
+}
+# Characters a user may type to find a name, beyond those the names hold: the accented Latin
+# letters and the combining marks.
+FOLD_RANGES = [(0x00C0, 0x024F), (0x0300, 0x036F), (0x1E00, 0x1EFF)]
+
+
+def _strip_marks(s):
+    return ''.join(c for c in unicodedata.normalize('NFD', s) if not unicodedata.combining(c))
+
+
+def fold_char(c):
+    """The search key of one character: without accents, case-folded, special letters spelt
+    out. A lone combining mark folds to nothing."""
+    r = _strip_marks(_strip_marks(c).casefold())
+    return ''.join(LETTER_FOLD.get(x, x) for x in r)
+
+
+def fold(s):
+    """The search key of a name: each character folded on its own, so that the program folds a
+    keyword the same way with the table the country list carries (fold_table)."""
+    return ''.join(fold_char(c) for c in s)
+
+
+def ascii_lower(s):
+    return ''.join(chr(ord(c) + 32) if 'A' <= c <= 'Z' else c for c in s)
+
+
+def search_key(name):
+    """The key attribute of an entry, or None where the program's own A-Z folding of the name
+    already gives it."""
+    k = fold(name)
+    return None if k == ascii_lower(name) else k
+
+
+def fold_table(names):
+    """{character: key} for every character a keyword may hold that folds to something else
+    than A-Z lowered: those of the names, their other cases, LETTER_FOLD and FOLD_RANGES."""
+    chars = set(LETTER_FOLD)
+    for n in names:
+        for c in n:
+            chars.add(c)
+            chars.update(v for v in (c.upper(), c.lower(), c.title()) if len(v) == 1)
+    for lo, hi in FOLD_RANGES:
+        chars.update(chr(i) for i in range(lo, hi + 1))
+    table = {}
+    for c in chars:
+        if (ord(c) < 0x80 and c not in LETTER_FOLD) or unicodedata.category(c) in ('Cn', 'Co',
+                                                                                  'Cs'):
+            continue
+        if fold_char(c) != c:
+            table[c] = fold_char(c)
+    return table
+
+
+def key_attr(name):
+    k = search_key(name)
+    return '' if k is None else ' key="%s"' % xml_attr(k)
+
+
 def url_encode(s):
     """UTF-8 form encoding: letters, digits and * - . _ stay, a blank becomes '+', every other
     byte becomes '%' and two lower-case hex digits (so the comma is '%2c')."""
@@ -353,6 +419,18 @@ def count(chosen):
 
 # ---------------------------------------------------------------- documents
 
+def all_names(tree, cnames):
+    for cc in tree:
+        yield cnames[cc]
+        for prov, subs in tree[cc].items():
+            yield prov
+            for sub, places in subs.items():
+                if sub is not None:
+                    yield sub
+                for r in places:
+                    yield r['name']
+
+
 def render(tree, cnames, a3):
     """tree: code -> province -> sub-province (None for direct cities) -> places.
     Returns {relative path under res/: bytes}."""
@@ -360,7 +438,15 @@ def render(tree, cnames, a3):
     order = sorted(tree, key=lambda cc: collation_key(cnames[cc]))
     lines = [XML_DECL, '<countrylist>\n']
     for cc in order:
-        lines.append('  <country name="%s" code="%s"/>\n' % (xml_attr(cnames[cc]), cc.lower()))
+        lines.append('  <country name="%s" code="%s"%s/>\n' % (
+            xml_attr(cnames[cc]), cc.lower(), key_attr(cnames[cc])))
+    # The keyword's folding: one element per key with every character that folds to it.
+    by_key = collections.defaultdict(list)
+    for c, k in fold_table(all_names(tree, cnames)).items():
+        by_key[k].append(c)
+    for k in sorted(by_key):
+        lines.append('  <fold from="%s" to="%s"/>\n' % (xml_attr(''.join(sorted(by_key[k]))),
+                                                      xml_attr(k)))
     lines.append('</countrylist>\n')
     files['catalogue/countrylist.xml'] = BOM + ''.join(lines).encode('utf-8')
 
@@ -369,17 +455,17 @@ def render(tree, cnames, a3):
 
         def cities(places, indent):
             for r in sorted(places, key=lambda r: collation_key(r['name']) + (r['id'],)):
-                out.append('%s<city name="%s" param="%s" lat="%s" lon="%s"/>\n' % (
+                out.append('%s<city name="%s" param="%s" lat="%s" lon="%s"%s/>\n' % (
                     indent, xml_attr(r['name']), xml_attr(make_param(r['id'], r['name'], a3[cc])),
-                    r['lat'], r['lon']))
+                    r['lat'], r['lon'], key_attr(r['name'])))
 
         for prov in sorted(tree[cc], key=collation_key):
-            out.append('  <prov name="%s">\n' % xml_attr(prov))
+            out.append('  <prov name="%s"%s>\n' % (xml_attr(prov), key_attr(prov)))
             subs = tree[cc][prov]
             if None in subs:
                 cities(subs[None], '    ')
             for sub in sorted((s for s in subs if s is not None), key=collation_key):
-                out.append('    <subprov name="%s">\n' % xml_attr(sub))
+                out.append('    <subprov name="%s"%s>\n' % (xml_attr(sub), key_attr(sub)))
                 cities(subs[sub], '      ')
                 out.append('    </subprov>\n')
             out.append('  </prov>\n')
@@ -425,6 +511,31 @@ def check_unique(what, names):
         seen.add(n.casefold())
 
 
+def keyed(names):
+    """The attribute lists an entry may carry: its own, and the same with the search key."""
+    return (names, names + ['key'])
+
+
+def check_key(what, el):
+    if el.get('key') != search_key(el.get('name')):
+        die('%s: search key %r of %r should be %r' % (what, el.get('key'), el.get('name'),
+                                                       search_key(el.get('name'))))
+
+
+def program_fold(table, s):
+    """A keyword folded as the program does it: the table's key for a character it lists, A-Z
+    lowered, anything else kept."""
+    return ''.join(table.get(c, ascii_lower(c)) for c in s)
+
+
+def check_fold_table(table, names):
+    if table != fold_table(names):
+        die('countrylist.xml: the fold table does not match the names')
+    for n in names:
+        if program_fold(table, n) != fold(n):
+            die('%r: folding it with the table gives another key than its own' % n)
+
+
 def parse(path, data):
     try:
         return ET.fromstring(data)
@@ -447,12 +558,20 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
     root = parse('countrylist.xml', cl)
     if root.tag != 'countrylist':
         die('countrylist.xml: root is %r' % root.tag)
-    countries = []
+    countries, table, names = [], {}, []
     for el in root:
-        if el.tag != 'country' or attr_names(el) != ['name', 'code'] or len(el):
+        if el.tag == 'fold' and attr_names(el) == ['from', 'to'] and not len(el):
+            for c in el.get('from'):
+                if c in table:
+                    die('countrylist.xml: %r folds twice' % c)
+                table[c] = el.get('to')
+            continue
+        if el.tag != 'country' or attr_names(el) not in keyed(['name', 'code']) or len(el):
             die('countrylist.xml: malformed element %r %r' % (el.tag, el.attrib))
         name, code = el.get('name'), el.get('code')
         check_name('country list', name)
+        check_key('country list', el)
+        names.append(name)
         if not re.fullmatch('[a-z]{2}', code):
             die('countrylist.xml: code %r is not two lower-case letters' % code)
         countries.append((name, code))
@@ -486,7 +605,7 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
         provs = list(root)
         if not provs:
             die('%s: no province' % path)
-        if any(p.tag != 'prov' or attr_names(p) != ['name'] for p in provs):
+        if any(p.tag != 'prov' or attr_names(p) not in keyed(['name']) for p in provs):
             die('%s: root children must be prov elements with a name' % path)
         pnames = [p.get('name') for p in provs]
         check_sorted(path, pnames)
@@ -495,6 +614,8 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
         for p in provs:
             where = '%s/%s' % (path, p.get('name'))
             check_name(where, p.get('name'))
+            check_key(where, p)
+            names.append(p.get('name'))
             kids = list(p)
             tags = {k.tag for k in kids}
             if tags != ({'subprov'} if with_sub else {'city'}):
@@ -507,7 +628,10 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
                 for s in kids:
                     sw = '%s/%s' % (where, s.get('name'))
                     check_name(sw, s.get('name'))
-                    if attr_names(s) != ['name'] or not len(s) or {c.tag for c in s} != {'city'}:
+                    check_key(sw, s)
+                    names.append(s.get('name'))
+                    if (attr_names(s) not in keyed(['name']) or not len(s)
+                            or {c.tag for c in s} != {'city'}):
                         die('%s: a sub-province holds city elements only, at least one' % sw)
                     containers.append((sw, list(s)))
             for cw, cities in containers:
@@ -517,10 +641,12 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
                 check_sorted(cw, cnames)
                 check_unique(cw + ' cities', cnames)
                 for c in cities:
-                    if attr_names(c) != ['name', 'param', 'lat', 'lon'] or len(c):
+                    if attr_names(c) not in keyed(['name', 'param', 'lat', 'lon']) or len(c):
                         die('%s: malformed city %r' % (cw, c.attrib))
                     cn = c.get('name')
                     check_name(cw, cn)
+                    check_key(cw, c)
+                    names.append(cn)
                     m = PARAM_RE.match(c.get('param'))
                     if not m:
                         die('%s: param %r has the wrong shape' % (cw, c.get('param')))
@@ -538,6 +664,7 @@ def self_check(files, iso3_of, must_ids, expect_countries=EXPECTED_COUNTRIES,
                     if not (COORD_RE.match(lat) and COORD_RE.match(lon)
                             and -90 <= float(lat) <= 90 and -180 <= float(lon) <= 180):
                         die('%s: bad coordinates %r %r' % (cw, lat, lon))
+    check_fold_table(table, names)
     missing = sorted(i for i in must_ids if i not in seen_ids)
     if missing:
         die('places that must stay are missing (capitals or largest places): %s' % missing[:10])

@@ -59,6 +59,16 @@ class Helpers(unittest.TestCase):
         self.assertEqual(g.tidy_admin2('City of '), 'City of ')
         self.assertEqual(g.tidy_admin2('Aberdeen City'), 'Aberdeen City')
 
+    def test_search_keys_fold_accents_case_and_special_letters(self):
+        for name, key in [('Zürich', 'zurich'), ('São Paulo', 'sao paulo'), ('ŁÓDŹ', 'lodz'),
+                          ('Straße', 'strasse'), ('Côte d’Ivoire', "cote d'ivoire"),
+                          ('İzmir', 'izmir'), ('Calgary', None), ('Ville\u0301', 'ville')]:
+            self.assertEqual(g.search_key(name), key, name)
+        table = g.fold_table(['Zürich'])
+        self.assertEqual((table['Ü'], table['ü'], table['\u0308']), ('u', 'u', ''))
+        self.assertNotIn('Z', table)
+        self.assertEqual(g.program_fold(table, 'ZÜr\u0308'), 'zur')
+
     def test_collation_ignores_accents_and_case_first(self):
         names = ['Zürich', 'île', 'Île-de-France', 'Aarau', 'Ile', 'Österreich', 'Oslo']
         self.assertEqual(
@@ -107,13 +117,17 @@ class SelfCheck(unittest.TestCase):
                 (cl, b'name="Afghanistan"', b'name="Zzz"', 'alphabetical'),
                 (ca, b'<prov name="Alberta">', b'<prov name="Alberta"><subprov name="X"/>',
                  'sub-provinces'),
-                (fr, 'name="Île-de-France">\n'.encode(),
-                 'name="Île-de-France">\n<city name="A" param="wc:2&amp;q=A%2c+FRA" '
-                 'lat="1" lon="1"/>\n'.encode(), 'sub-provinces'),
+                (fr, 'name="Île-de-France" key="ile-de-france">\n'.encode(),
+                 'name="Île-de-France" key="ile-de-france">\n<city name="A" '
+                 'param="wc:2&amp;q=A%2c+FRA" lat="1" lon="1"/>\n'.encode(), 'sub-provinces'),
                 (fr, b'<subprov name="Paris">\n', b'', 'not well-formed'),
                 (ca, b' lat=', b' x="1" lat=', 'malformed city'),
                 (cl, b'code="gb"', b'code="GB"', 'lower-case'),
-                ('catalogue.rc.inc', b'IDR_GB XML "catalogue/gb.xml"\n', b'', 'exactly')):
+                ('catalogue.rc.inc', b'IDR_GB XML "catalogue/gb.xml"\n', b'', 'exactly'),
+                ('catalogue/ch.xml', b' key="zurich"', b'', 'search key'),
+                ('catalogue/ch.xml', b' key="zurich"', b' key="zuerich"', 'search key'),
+                (ca, b'lon="-114.08529"/>', b'lon="-114.08529" key="calgary"/>', 'search key'),
+                (cl, 'ü'.encode(), b'', 'fold table')):
             with self.subTest(message=message, new=new):
                 self.broken(path, old, new, message)
         us = self.files['catalogue/us.xml'].decode()

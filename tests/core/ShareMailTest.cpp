@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <utility>
+
+#include "TestSupport.h"
+#include "model/Records.h"
+#include "ui/ShareMail.h"
+
+namespace brisalune {
+namespace {
+
+const std::string kPage = "http://site.test/pr/brisalune";
+const std::string kGeneralSubject = "Brisalune - Forecast of international cities";
+const std::string kGeneralBody =
+    "Brisalune, it is a free software that provides international weather forecast, see more "
+    "at http://site.test/pr/brisalune";
+const std::string kDegree = "\xC2\xB0";
+
+CityRecord city(const std::string& name, int days) {
+    CityRecord record(0, name, "wc:1", ORIGIN_USER);
+    for (int i = 0; i < days; ++i) {
+        ForecastDay day = test::makeDay(30 + i, 50 + i, 28, "Cloudy");
+        day.day = "Day" + std::to_string(i);
+        record.addDay(day);
+    }
+    return record;
+}
+
+// The decoded subject and body of a link, after checking that it holds nothing but
+// unreserved characters and whole escapes.
+std::pair<std::string, std::string> decodeLink(const std::string& link) {
+    const std::string start = "mailto:?subject=";
+    const size_t bodyAt = link.find("&body=");
+    EXPECT_EQ(link.rfind(start, 0), 0u) << link;
+    EXPECT_NE(bodyAt, std::string::npos) << link;
+    const auto decode = [](const std::string& text) {
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 2 < text.size() &&
+                isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                EXPECT_TRUE(isalnum(static_cast<unsigned char>(text[i])) ||
+                            std::string("-._~").find(text[i]) != std::string::npos)
+                    << "not encoded: " << text.substr(i);
+                out += text[i];
+            }
+        }
+        return out;
+    };
+    return {decode(link.substr(start.size(), bodyAt - start.size())),
+            decode(link.substr(bodyAt + 6))};
+}
+
+TEST(ShareMail, DaysUpToTheSettingAndTheGeneralTextWhenThereIsNothing) {
+    const CityRecord five = city("Calgary", 5);
+    const ShareMail one = composeShareMail(&five, 1, true, kPage);
+    EXPECT_EQ(one.subject, "Calgary  Forecast");
+    EXPECT_EQ(one.body, "Calgary Forecast: Day0, Cloudy, 30" + kDegree + "F - 50" + kDegree +
+                            "F; by Brisalune, see more at " + kPage);
+    // Celsius when the user shows Celsius: 30 F is -1 C, 50 F is 10 C.
+    EXPECT_NE(composeShareMail(&five, 1, false, kPage).body.find("-1" + kDegree + "C - 10"),
+              std::string::npos);
+
+    struct Case {
+        int cityDays;
+        int setting;
+        int expected;  // days in the body; 0 for the general text
+    } const cases[] = {{5, 1, 1}, {5, 3, 3}, {5, 5, 5},  {3, 5, 3},
+                       {1, 3, 1}, {5, 0, 0}, {5, -1, 0}, {0, 5, 0}};
+    for (const Case& c : cases) {
+        const CityRecord record = city("Calgary", c.cityDays);
+        const ShareMail mail = composeShareMail(&record, c.setting, true, kPage);
+        SCOPED_TRACE(std::to_string(c.cityDays) + " days, setting " + std::to_string(c.setting));
+        if (c.expected == 0) {
+            EXPECT_EQ(mail.subject, kGeneralSubject);
+            EXPECT_EQ(mail.body, kGeneralBody);
+            continue;
+        }
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(mail.body.find("Day" + std::to_string(i) + ", ") != std::string::npos,
+                      i < c.expected);
+        }
+    }
+    const ShareMail none = composeShareMail(nullptr, 5, true, kPage);
+    EXPECT_EQ(none.subject, kGeneralSubject);
+    EXPECT_EQ(none.body, kGeneralBody);
+}
+
+TEST(ShareMail, LinkEncodesEveryReservedAndNonAsciiByteAndDecodesBack) {
+    // "&", "#", "?", "=", "+", "%", a blank, accented letters, a CJK letter; the degree sign
+    // comes with the temperatures.
+    CityRecord record = city("Gamma & Co #1? Z\xC3\xBCrich=+%/\xE6\x9D\xB1", 2);
+    const std::string link = shareLink(&record, 2, true, kPage);
+    EXPECT_EQ(link.rfind("mailto:?subject=Gamma%20%26%20Co%20%231%3F%20Z%C3%BCrich%3D%2B%25%2F"
+                         "%E6%9D%B1%20%20Forecast&body=",
+                         0),
+              0u)
+        << link;
+    EXPECT_NE(link.find("30%C2%B0F%20-%2050%C2%B0F%3B%20"), std::string::npos) << link;
+    const ShareMail mail = composeShareMail(&record, 2, true, kPage);
+    EXPECT_EQ(decodeLink(link), std::make_pair(mail.subject, mail.body));
+}
+
+TEST(ShareMail, LongSharesLeaveOutWholeDaysAndNeverSplitACharacter) {
+    CityRecord record(0, "Long", "wc:1", ORIGIN_USER);
+    for (int i = 0; i < 40; ++i) {
+        ForecastDay day = test::makeDay(30, 50, 28, std::string(60, 'x'));
+        day.day = "D" + std::to_string(i) + "_";
+        record.addDay(day);
+    }
+    const std::string link = shareLink(&record, 40, true, kPage);
+    EXPECT_LE(link.size(), kMaxMailLink);
+    const std::string body = decodeLink(link).second;
+    int days = 0;
+    while (body.find("D" + std::to_string(days) + "_") != std::string::npos) {
+        ++days;
+    }
+    ASSERT_GT(days, 1);
+    EXPECT_EQ(body, composeShareMail(&record, days, true, kPage).body);
+    EXPECT_GT(mailtoLink(composeShareMail(&record, days + 1, true, kPage)).size(), kMaxMailLink)
+        << "one more day would have fitted";
+
+    // A name of 700 three-byte letters does not fit with a single day: cut after a letter.
+    std::string name;
+    for (int i = 0; i < 700; ++i) {
+        name += "\xE6\x9D\xB1";
+    }
+    const CityRecord huge = city(name, 3);
+    const std::string cut = shareLink(&huge, 3, true, kPage);
+    EXPECT_LE(cut.size(), kMaxMailLink);
+    EXPECT_GT(cut.size(), kMaxMailLink - 9);
+    const std::string subject = decodeLink(cut).first;
+    EXPECT_EQ(subject.size() % 3, 0u) << "a letter was split";
+    EXPECT_EQ(name.rfind(subject, 0), 0u);
+}
+
+}  // namespace
+}  // namespace brisalune

@@ -1,0 +1,306 @@
+// The comment and version-check dialogs in-process, with real WinInet against the stand-in
+// maker's site and scripted message boxes. A host window stands where the widget stands: it
+// offers the thread messages to the open dialogs, the newest first, and keeps what nobody took.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeService.h"
+#include "WinTestSupport.h"
+#include "base/Messages.h"
+#include "base/Program.h"
+#include "base/WideText.h"
+#include "engine/RefreshLog.h"
+#include "resource.h"
+#include "ui/CAdviceDlg.h"
+#include "ui/CCheckVerDlg.h"
+#include "ui/MakerSite.h"
+#include "win/Window.h"
+
+namespace brisalune {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeService;
+using test::pumpUntil;
+using Clock = std::chrono::steady_clock;
+
+class Host : public win::Window {
+  public:
+    bool PreTranslateMessage(MSG& msg) override {
+        if (msg.hwnd != nullptr || msg.message < WM_USER) {
+            return false;
+        }
+        for (auto it = open.rbegin(); it != open.rend(); ++it) {
+            if ((*it)->PreTranslateMessage(msg)) {
+                return true;
+            }
+        }
+        unclaimed.push_back(msg.message);
+        return true;
+    }
+
+    std::vector<win::Dialog*> open;
+    std::vector<UINT> unclaimed;
+};
+
+// What the user was shown, in order: "caption: text" of boxes and news.
+using Shown = std::vector<std::wstring>;
+
+class TestAdvice : public CAdviceDlg {
+  public:
+    TestAdvice(Shown& shown, RefreshLog& log, std::string url)
+        : CAdviceDlg(nullptr, log, std::move(url)), shown_(shown) {}
+
+  protected:
+    int askUser(const std::wstring& text, const std::wstring& caption, UINT) override {
+        shown_.push_back(caption + L": " + text);
+        return IDOK;
+    }
+
+  private:
+    Shown& shown_;
+};
+
+class TestCheck : public CCheckVerDlg {
+  public:
+    TestCheck(Shown& shown, RefreshLog& log, std::string url)
+        : CCheckVerDlg(nullptr, log, std::move(url), ProgramVersion{1, 0}), shown_(shown) {}
+
+  protected:
+    int askUser(const std::wstring& text, const std::wstring& caption, UINT) override {
+        shown_.push_back(caption + L": " + text);
+        return IDOK;
+    }
+    void showNews(const std::string& caption, const std::string& body) override {
+        shown_.push_back(L"news " + widen(caption) + L": " + widen(body));
+    }
+
+  private:
+    Shown& shown_;
+};
+
+const std::wstring kSuccess =
+    L"Success: Success! Thanks for your comment!\nWe will improve our product as soon as "
+    L"possible!";
+const std::wstring kFailure = L"Failure: Failure! Please try again later!";
+const std::wstring kNoNewVersion =
+    L"Check latest version: No new version available, current version is lastest version.";
+
+std::wstring text(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+// The texts a control shows on the dialog's next `count` changes, the first one included.
+std::vector<std::wstring> changes(HWND control, size_t count) {
+    std::vector<std::wstring> seen{text(control)};
+    pumpUntil(
+        [&] {
+            if (seen.back() != text(control)) {
+                seen.push_back(text(control));
+            }
+            return seen.size() >= count;
+        },
+        3s);
+    return seen;
+}
+
+// Every request to the path answers as `mode` says ("" for normally).
+void misbehave(const std::string& path, const std::string& mode) {
+    FakeService::control("mode", {{"path", path}, {"mode", mode}});
+}
+
+class SiteDialogsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(FakeService::baseUrl().empty())
+            << "run through tools/with-fake-service.sh, which starts the stand-in";
+        FakeService::control("reset");
+        win::setMainWindow(&host);
+    }
+    void TearDown() override {
+        win::setMainWindow(nullptr);
+        win::pumpWaitingMessages();
+    }
+
+    template <typename D>
+    D& open(std::vector<std::unique_ptr<D>>& dialogs, const std::string& url) {
+        dialogs.push_back(std::make_unique<D>(shown, log, url));
+        EXPECT_TRUE(dialogs.back()->Create());
+        host.open.push_back(dialogs.back().get());
+        return *dialogs.back();
+    }
+    TestAdvice& openAdvice(const std::string& url = makerSiteUrl(kCommentScriptPath)) {
+        return open(advices, url);
+    }
+    TestCheck& openCheck() { return open(checks, makerSiteUrl(kVersionDocumentPath)); }
+    // Cancels the dialog and destroys it while its thread may still run.
+    void cancel(win::Dialog& dialog) {
+        SendMessageW(dialog.hwnd(), WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(dialog.result(), IDCANCEL);
+        host.open.erase(std::find(host.open.begin(), host.open.end(), &dialog));
+        std::erase_if(advices, [&](const auto& open) { return open.get() == &dialog; });
+        std::erase_if(checks, [&](const auto& open) { return open.get() == &dialog; });
+    }
+    void send(TestAdvice& dialog, const std::wstring& comment) {
+        SetDlgItemTextW(dialog.hwnd(), IDC_ADVICE_COMMENT, comment.c_str());
+        SendDlgItemMessageW(dialog.hwnd(), IDC_ADVICE_SEND, BM_CLICK, 0, 0);
+    }
+    bool ends(win::Dialog& dialog) {
+        return pumpUntil([&] { return dialog.ended(); }, 10s);
+    }
+    // A first dialog whose exchange is answered after 2.5 s is cancelled; a second one, whose
+    // answer takes 4 s, must leave the first one's result alone and end with its own.
+    template <typename D>
+    void expectStaleResultIgnored(D& second, UINT message) {
+        ASSERT_TRUE(pumpUntil([&] { return host.unclaimed.size() == 1; }, 5s));
+        EXPECT_EQ(host.unclaimed[0], message);
+        EXPECT_FALSE(second.ended()) << "the second dialog took the first one's result";
+        EXPECT_TRUE(shown.empty());
+        ASSERT_TRUE(ends(second));
+    }
+
+    Host host;
+    RefreshLog log;
+    Shown shown;
+    std::vector<std::unique_ptr<TestAdvice>> advices;
+    std::vector<std::unique_ptr<TestCheck>> checks;
+};
+
+TEST_F(SiteDialogsTest, TheCommentFormArrivesAsUtf8FieldsInOrder) {
+    std::string agent = "&agent=";
+    for (const char c : versionText(true)) {
+        agent += c == ' '   ? "+"
+                 : c == '/' ? "%2F"
+                 : c == '(' ? "%28"
+                 : c == ')' ? "%29"
+                            : std::string(1, c);
+    }
+    struct Case {
+        std::wstring comment;  // typed, or set when longer than the box takes
+        std::string sent;
+    } const cases[] = {
+        {L"", ""},
+        {std::wstring(501, L'x'), std::string(500, 'x')},
+        {L"a&b=c d", "a%26b%3Dc+d"},
+        {L"Gr\u00fc\u00dfe \u6771\u4eac", "Gr%C3%BC%C3%9Fe+%E6%9D%B1%E4%BA%AC"},
+    };
+    for (const Case& c : cases) {
+        TestAdvice& dialog = openAdvice();
+        HWND box = GetDlgItem(dialog.hwnd(), IDC_ADVICE_COMMENT);
+        for (const wchar_t letter : c.comment) {
+            SendMessageW(box, WM_CHAR, letter, 0);
+        }
+        SendDlgItemMessageW(dialog.hwnd(), IDC_ADVICE_SEND, BM_CLICK, 0, 0);
+        ASSERT_TRUE(ends(dialog));
+        EXPECT_EQ(dialog.result(), IDOK);
+        EXPECT_EQ(FakeService::lastPostBody(), "name=&comment=" + c.sent + agent + "&" + '\0');
+        EXPECT_EQ(shown, Shown{kSuccess});
+        shown.clear();
+    }
+}
+
+TEST_F(SiteDialogsTest, OnlyASuccessfulStatusWithAnAnswerCountsAsArrived) {
+    const std::string closed =
+        "http://127.0.0.1:" + std::to_string(FakeService::closedPort()) + kCommentScriptPath;
+    struct Case {
+        const char* mode;
+        std::wstring outcome;
+    } const cases[] = {
+        {"html", kSuccess},     {"status:500", kFailure}, {"status:404", kFailure},
+        {"redirect", kFailure}, {"empty", kFailure},      {"closed", kFailure},
+    };
+    for (const Case& c : cases) {
+        const bool refused = std::string(c.mode) == "closed";
+        misbehave(kCommentScriptPath, refused ? "" : c.mode);
+        TestAdvice& dialog = refused ? openAdvice(closed) : openAdvice();
+        send(dialog, L"hello");
+        ASSERT_TRUE(ends(dialog)) << c.mode;
+        EXPECT_EQ(shown, Shown{c.outcome}) << c.mode;
+        shown.clear();
+    }
+}
+
+TEST_F(SiteDialogsTest, SendingLocksAndAnimatesAndACancelledResultIsShownNowhere) {
+    misbehave(kCommentScriptPath, "stall:2.5/status:500");
+    TestAdvice& first = openAdvice();
+    HWND message = GetDlgItem(first.hwnd(), IDC_ADVICE_MESSAGE);
+    EXPECT_NE(text(message).find(L"Thanks for using Brisalune."), std::wstring::npos);
+    send(first, L"first");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(first.hwnd(), IDC_ADVICE_COMMENT)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(first.hwnd(), IDC_ADVICE_SEND)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(first.hwnd(), IDC_ADVICE_CANCEL)));
+    // The first tick replaces the thank-you text; then one group more per tick.
+    const std::wstring wait = L"\r\n Submit your comment, please wait";
+    const std::vector<std::wstring> lines = changes(message, 3);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], wait + L" . .");
+    EXPECT_EQ(lines[2], wait + L" . . .");
+    ASSERT_EQ(FakeService::count("path", kCommentScriptPath), 1);
+    misbehave(kCommentScriptPath, "stall:4");
+    cancel(first);
+    TestAdvice& second = openAdvice();
+    send(second, L"second");
+    expectStaleResultIgnored(second, WM_COMMENT_RESULT);
+    EXPECT_EQ(shown, Shown{kSuccess});
+}
+
+TEST_F(SiteDialogsTest, OnlyANewerVersionIsAnnouncedWithItsNews) {
+    struct Case {
+        const char* control;  // /_control/version query, or a misbehaviour of the path
+        std::wstring shown;
+    } const cases[] = {
+        {"value=1.1&news=Quicker+refreshes.",
+         L"news Check latest version: 1.1 is available\r\n Quicker refreshes."},
+        {"value=1.10&nonews", L"news Check latest version: 1.10 is available\r\n "},
+        {"value=1.0&news=Same", kNoNewVersion},
+        {"value=0.9&news=Older", kNoNewVersion},
+        {"value=&news=Empty", kNoNewVersion},
+        {"novalue&news=Only+news", kNoNewVersion},
+        {"mode:garbage", kNoNewVersion},
+        {"mode:status:500", kNoNewVersion},
+    };
+    for (const Case& c : cases) {
+        FakeService::control("reset");
+        const std::string control = c.control;
+        if (control.rfind("mode:", 0) == 0) {
+            misbehave(kVersionDocumentPath, control.substr(5));
+        } else {
+            FakeService::get("/_control/version?" + control);
+        }
+        TestCheck& dialog = openCheck();
+        ASSERT_TRUE(ends(dialog)) << control;
+        EXPECT_EQ(dialog.result(), IDOK);
+        EXPECT_EQ(shown, Shown{c.shown}) << control;
+        shown.clear();
+    }
+}
+
+TEST_F(SiteDialogsTest, AStalledCheckKeepsTheLineMovingAndItsResultIsShownNowhereAfterCancel) {
+    FakeService::get("/_control/version?value=0.5");
+    misbehave(kVersionDocumentPath, "stall:2.5");
+    const auto opened = Clock::now();
+    TestCheck& first = openCheck();
+    EXPECT_LT(Clock::now() - opened, 1s) << "the download held up the user interface";
+    const std::wstring wait = L"Check latest version, please wait";
+    EXPECT_EQ(changes(GetDlgItem(first.hwnd(), IDC_CHECK_VERSION_TEXT), 3),
+              (std::vector<std::wstring>{wait, wait + L" .  . ", wait + L" .  .  . "}));
+    ASSERT_EQ(FakeService::count("path", kVersionDocumentPath), 1);
+    FakeService::get("/_control/version?value=3.0&news=Three");
+    misbehave(kVersionDocumentPath, "stall:4");
+    cancel(first);
+    TestCheck& second = openCheck();
+    expectStaleResultIgnored(second, WM_VERSION_RESULT);
+    EXPECT_EQ(shown, Shown{L"news Check latest version: 3.0 is available\r\n Three"});
+}
+
+}  // namespace
+}  // namespace brisalune
