@@ -132,4 +132,13 @@ ForecastList daysToShow(const ForecastList& days, const CalendarDate& today) {
     return ForecastList(days.begin() + static_cast<std::ptrdiff_t>(current.first), days.end());
 }
 
+CityRecord shownOn(const CityRecord& city, const CalendarDate& today) {
+    CityRecord shown;
+    shown.info = city.info;
+    for (ForecastDay& day : daysToShow(city.days(), today)) {
+        shown.addDay(std::move(day));
+    }
+    return shown;
+}
+
 }  // namespace brisalune

@@ -49,5 +49,7 @@ CurrentDays currentDays(const ForecastList& days, const CalendarDate& today);
 
 // The days to show on `today`: from the first current one on; none when every day is past.
 ForecastList daysToShow(const ForecastList& days, const CalendarDate& today);
+// The city as it is shown on `today`: the same identity with only those days.
+CityRecord shownOn(const CityRecord& city, const CalendarDate& today);
 
 }  // namespace brisalune

@@ -607,7 +607,8 @@ void CWidgetDlg::openHelp() {
 }
 
 void CWidgetDlg::openShare(int position) {
-    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath));
+    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath),
+                    [this] { return today(); });
     RunChildDialog(share);
 }
 
