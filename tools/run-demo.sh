@@ -56,11 +56,13 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# The X server picks a free display itself and writes its number once it is ready, so a
+# display another program uses at the same time is never taken.
+rm -f "$demo/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=$display
-sleep 1
+for _ in $(seq 100); do [ -s "$demo/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$demo/display")
 wine_prepare
 (cd "$demo" && exec "$wine_loader" Brisalune.exe) >/dev/null 2>&1 &
 widget_pid=$!
