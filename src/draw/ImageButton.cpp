@@ -1,5 +1,7 @@
 #include "draw/ImageButton.h"
 
+#include <algorithm>
+
 #include "draw/GdiplusHandles.h"
 #include "draw/MemoryDC.h"
 #include "win/Dpi.h"
@@ -46,7 +48,20 @@ SIZE ImageButton::pictureSize() const {
     if (!hasImage()) {
         return SIZE{0, 0};
     }
-    return SIZE{win::dpiScaled(image_->width()), win::dpiScaled(image_->height())};
+    const int width = image_->width();
+    const int height = image_->height();
+    int drawnWidth = win::dpiScaled(width);
+    const RECT visible = image_->visibleBox();
+    RECT client{};
+    if (drawnWidth > width && visible.right > 0 && hwnd_ != nullptr &&
+        GetClientRect(hwnd_, &client)) {
+        const int shift = win::dpiScaled(1);
+        // The widest drawing whose visible part still ends inside the button.
+        const int fitsAcross = (client.right - shift) * width / visible.right;
+        const int fitsDown = (client.bottom - shift) * width / visible.bottom;
+        drawnWidth = std::max(width, std::min({drawnWidth, fitsAcross, fitsDown}));
+    }
+    return SIZE{drawnWidth, MulDiv(drawnWidth, height, width)};
 }
 
 void ImageButton::OnAttached() {

@@ -41,7 +41,9 @@ class ImageButton : public win::Control {
     bool hover() const { return hover_; }
     // The state the last paint showed.
     State current() const { return current_; }
-    // The size the picture is drawn at: its own scaled to the display's DPI.
+    // The size the picture is drawn at: its own scaled to the display's DPI, but above 96 DPI
+    // never so large that its visible part, pressed, would be cut off by the button (the
+    // button follows the dialog font, which need not grow exactly with the DPI).
     SIZE pictureSize() const;
 
   protected:
