@@ -170,11 +170,12 @@ bool closeTo(COLORREF a, COLORREF b) {
            std::abs(GetGValue(a) - GetGValue(b)) <= 3 && std::abs(GetBValue(a) - GetBValue(b)) <= 3;
 }
 
-// The bounding box of the pixels of `colour`; right is -1 when there is none.
-RECT boxOf(const test::Canvas& canvas, COLORREF colour) {
-    RECT box{canvas.width(), canvas.height(), -1, -1};
-    for (int y = 0; y < canvas.height(); ++y) {
-        for (int x = 0; x < canvas.width(); ++x) {
+// The bounding box of the pixels of `colour` in `area`; right is -1 when there is none.
+RECT boxOf(const test::Canvas& canvas, COLORREF colour, const RECT& area) {
+    RECT box{area.right, area.bottom, -1, -1};
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, canvas.height()); ++y) {
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, canvas.width());
+             ++x) {
             if (closeTo(canvas.at(x, y), colour)) {
                 box.left = std::min<LONG>(box.left, x);
                 box.top = std::min<LONG>(box.top, y);
@@ -191,15 +192,22 @@ std::string text(const RECT& rect) {
            std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")";
 }
 
-// Where a test picture of 96-DPI size `width` x `height` should stand at `dpi`, placed by
-// `at` from its drawn size; and that it was drawn from the double size above 96 DPI.
-void expectPicture(const test::Canvas& canvas, int dpi, int width, int height, POINT at) {
+// A test picture of 96-DPI size `width` x `height` in `area` of the canvas stands at `at` at
+// its size scaled to `dpi`, drawn from the double size above 96 DPI when `doubled`; the other
+// size shows nowhere.
+void expectPicture(const test::Canvas& canvas, const RECT& area, int dpi, int width, int height,
+                   POINT at, bool doubled = true) {
     const RECT want{at.x, at.y, at.x + win::dpiScaled(width, dpi),
                     at.y + win::dpiScaled(height, dpi)};
-    const COLORREF shown = dpi > win::kBaseDpi ? kDoubleColour : kSingleColour;
-    const COLORREF other = dpi > win::kBaseDpi ? kSingleColour : kDoubleColour;
-    EXPECT_EQ(text(boxOf(canvas, shown)), text(want));
-    EXPECT_EQ(boxOf(canvas, other).right, -1) << "the other size of the picture shows";
+    const bool fromDouble = doubled && dpi > win::kBaseDpi;
+    const COLORREF shown = fromDouble ? kDoubleColour : kSingleColour;
+    const COLORREF other = fromDouble ? kSingleColour : kDoubleColour;
+    EXPECT_EQ(text(boxOf(canvas, shown, area)), text(want));
+    EXPECT_EQ(boxOf(canvas, other, area).right, -1) << "the other size of the picture shows";
+}
+
+RECT whole(const test::Canvas& canvas) {
+    return RECT{0, 0, canvas.width(), canvas.height()};
 }
 
 // An owner-draw request of a list's item, answered on a canvas of the item's size.
@@ -271,7 +279,8 @@ class AtDisplayDpi : public test::DialogFixture {
         std::string days;
         const char* weekdays[] = {"Wednesday", "Thursday", "Saturday", "Sunday", "Monday"};
         for (const char* day : weekdays) {
-            days += test::forecastXml(-10, 100, 30, "Mostly Cloudy", day);
+            // Sky code 30 has a double-size test picture, 31 has none.
+            days += test::forecastXml(-10, 100, days.empty() ? 30 : 31, "Mostly Cloudy", day);
         }
         start("<city name=\"Z\xC3\xBCrich\" param=\"wc:1\">" + days + "</city>");
     }
@@ -312,7 +321,7 @@ TEST_F(AtDisplayDpi, WidgetRowsFitTheirTextsAndShowThePictureAtTheScaledSize) {
     const auto drawn = drawItem(widget.hwnd(), list.hwnd(), 0);
     const SIZE picture{win::dpiScaled(55, dpi), win::dpiScaled(45, dpi)};
     expectPicture(
-        *drawn, dpi, 55, 45,
+        *drawn, whole(*drawn), dpi, 55, 45,
         POINT{(widthOf(layout.picture) - picture.cx) / 2, (heightOf(item) - picture.cy) / 2});
 
     // The tray and the title bar take the small icon at the size the system asks for.
@@ -421,11 +430,13 @@ TEST_F(AtDisplayDpi, DetailsDaysFitTheirPlacesInTheWindowAndShowScaledPictures) 
 
     test::Canvas drawn(client.right, client.bottom, RGB(255, 255, 255));
     details.Paint(drawn.dc(), client);
-    const CDetailsDlg::DayLayout first = CDetailsDlg::dayLayout(client, 0, dpi);
-    // Only the first day: crop the canvas by painting just its picture's rows.
-    test::Canvas firstDay(client.right, first.picture.bottom + 1, RGB(255, 255, 255));
-    BitBlt(firstDay.dc(), 0, 0, firstDay.width(), firstDay.height(), drawn.dc(), 0, 0, SRCCOPY);
-    expectPicture(firstDay, dpi, 55, 45, POINT{first.picture.left, first.picture.top});
+    // The second day's picture has no double size: above 96 DPI the one there is enlarged.
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE("day " + std::to_string(i));
+        const RECT picture = CDetailsDlg::dayLayout(client, i, dpi).picture;
+        const RECT area{0, picture.top, client.right, picture.bottom};
+        expectPicture(drawn, area, dpi, 55, 45, POINT{picture.left, picture.top}, i == 0);
+    }
 }
 
 TEST_F(AtDisplayDpi, AddCityRowsAndKeywordBoxFitTheirTextsAndFlagsAreScaled) {
@@ -450,7 +461,7 @@ TEST_F(AtDisplayDpi, AddCityRowsAndKeywordBoxFitTheirTextsAndFlagsAreScaled) {
     const auto drawn = drawItem(addCity.hwnd(), list.hwnd(), 0);
     const int height = win::dpiScaled(24, dpi);
     expectPicture(
-        *drawn, dpi, 32, 24,
+        *drawn, whole(*drawn), dpi, 32, 24,
         POINT{win::dpiScaled(2, dpi), (win::dpiScaled(TextListBox::kRowHeight, dpi) - height) / 2});
 
     // The keyword box's hint inside the box's text area.

@@ -2,7 +2,8 @@
 """Writes the display-scaling tests' pictures into DIR/img: a condition picture (sky code 30)
 and a flag (Afghanistan's, the first country), each in one flat colour at its 96-DPI size and
 in another at twice the size in img/2x, so that a test tells from the colour on screen which
-picture was drawn, and from the colour's extent at which size.
+picture was drawn, and from the colour's extent at which size; and a condition picture (sky
+code 31) that has no double size.
 
     make_dpi_pictures.py DIR
 """
@@ -29,6 +30,7 @@ def flat_png(width, height, colour):
 def main(out):
     files = {
         "img/fc_30.gif": flat_gif(55, 45, SINGLE),
+        "img/fc_31.gif": flat_gif(55, 45, SINGLE),
         "img/2x/fc_30.gif": flat_gif(110, 90, DOUBLE),
         "img/af.png": flat_png(32, 24, SINGLE),
         "img/2x/af.png": flat_png(64, 48, DOUBLE),
