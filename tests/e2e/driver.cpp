@@ -16,8 +16,6 @@
 //   type TEXT | key down|return    keys through the system's input queue, as a user's
 // About the dialog shown over the widget (exit code 3 when there is none):
 //   dialog                         its caption (UTF-8 in hex) and window rectangle
-//   days                           per day place of the details window, whether its picture,
-//                                  texts and temperatures are drawn
 //   choose ID INDEX | click ID | text ID | set-text ID TEXT | escape-dialog
 // Exit code 0 on success, 1 on failure, 2 when the widget (or the city dialog) is not found.
 #include <windows.h>
@@ -121,19 +119,6 @@ int rows(HWND widget) {
         std::printf("row %d picture %d status %d temps %lu\n", i,
                     shot.ink(r.left + 5, r.top + 5, r.left + 60, r.top + 50) > 100,
                     shot.ink(middle - 30, r.bottom - 12, middle + 30, r.bottom - 3) > 0, sum);
-    }
-    return 0;
-}
-
-// The details window's day places: a 55 x 45 picture at (10, 25 + 52 i), the weekday and
-// wording right of it, the temperatures at the right.
-int days(HWND dialog) {
-    const Shot shot(dialog);
-    for (int i = 0; 25 + 52 * i + 45 <= shot.height(); ++i) {
-        const int y = 25 + 52 * i;
-        std::printf("day %d picture %d text %d temperatures %d\n", i,
-                    shot.ink(10, y, 65, y + 45) > 100, shot.ink(75, y, 170, y + 45) > 0,
-                    shot.ink(215, y, 255, y + 45) > 0);
     }
     return 0;
 }
@@ -306,8 +291,6 @@ int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv
         GetWindowRect(dialog, &r);
         std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), r.left, r.top, r.right,
                     r.bottom);
-    } else if (command == "days") {
-        return days(dialog);
     } else if (command == "choose" && argc > 3) {
         SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),

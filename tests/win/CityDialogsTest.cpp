@@ -373,9 +373,7 @@ TEST_F(WidgetCityDialogsTest, RemovalTakesTheConfirmedCityWhateverChangedUnderTh
         engine.ApplyResult(std::move(job), test::makeDays(5, low));
     }
     win::pumpWaitingMessages();
-    EXPECT_EQ(widget->rows()[1]->text("low"),
-              "30\xC2\xB0"
-              "F");
+    EXPECT_EQ(widget->rows()[1]->text("low"), "30\u00B0F");
     remove(0, IDNO);
     EXPECT_EQ(rowNames(), "A|C|D");
 

@@ -133,9 +133,7 @@ TEST_F(SettingsTest, TheWidgetAppliesWhatChangedOnOkAndNothingOnCancel) {
     EXPECT_EQ(timer.calls().size(), armed);
 
     openSettings(changeAll(IDC_SETTINGS_OK));
-    EXPECT_EQ(widget.rows().at(0)->text("low"),
-              "10\xC2\xB0"
-              "C");
+    EXPECT_EQ(widget.rows().at(0)->text("low"), "10\u00B0C");
     EXPECT_EQ(timer.calls().back(), "setHours 6");
     EXPECT_TRUE(runEntry.IsRunEntryPresent());
     EXPECT_NE(test::readText(dir.file("settings.xml")).find("<timeval timeval=\"6\" />"),
