@@ -257,7 +257,13 @@ void RefreshEngine::ApplyResult(std::unique_ptr<WeatherJob> job, ForecastList da
     if (city == nullptr) {
         requeueMovedCity(std::move(job));
     } else if (const bool ok = city->ReplaceForecast(days); ok || !job->canRetry()) {
-        log_.append("\r\n" + job->ResultText(ok) + " " + timeText());
+        std::string line = "\r\n" + job->ResultText(ok);
+        if (ok) {
+            // The source that had the days is asked first next time, and the log says which.
+            city->info.source = job->source;
+            line += std::string(" from ") + sourceName(job->source);
+        }
+        log_.append(line + " " + timeText());
         citiesChanged_ = citiesChanged_ || ok;
         notify(city->info);
     } else {

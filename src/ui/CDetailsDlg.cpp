@@ -39,20 +39,23 @@ win::Font makeFont() {
 }  // namespace
 
 CDetailsDlg::CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory,
-                         int position)
+                         int position, std::function<CalendarDate()> today)
     : Dialog(IDD_DETAILS, parent),
       engine_(engine),
       programDirectory_(std::move(programDirectory)),
-      position_(position) {}
+      position_(position),
+      today_(std::move(today)) {}
 
 bool CDetailsDlg::OnInitDialog() {
     std::optional<CityRecord> city = engine_.cityAt(position_);
-    if (!city || city->days().empty()) {
+    // Days gone by are no forecast: a city with nothing else shows as one without days.
+    const ForecastList days = city ? daysToShow(city->days(), today_()) : ForecastList();
+    if (days.empty()) {
         // The template's caption stays.
         return false;
     }
     win::setWindowTextUtf8(hwnd_, city->info.name + " Forecast");
-    fitDays(static_cast<int>(city->days().size()));
+    fitDays(static_cast<int>(days.size()));
     return true;
 }
 
@@ -60,7 +63,8 @@ int CDetailsDlg::Paint(HDC dc, const RECT& client) {
     win::Brush white(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &client, white.get());
     std::optional<CityRecord> city = engine_.cityAt(position_);
-    if (!city || city->days().empty()) {
+    const ForecastList days = city ? daysToShow(city->days(), today_()) : ForecastList();
+    if (days.empty()) {
         return 0;
     }
     const bool fahrenheit = engine_.isFahrenheit();
@@ -68,7 +72,7 @@ int CDetailsDlg::Paint(HDC dc, const RECT& client) {
     win::SelectedObject selectFont(dc, font.get());
     const int x0 = client.left + kLeft;
     int y = client.top + kTop - scroll_;
-    for (const ForecastDay& day : city->days()) {
+    for (const ForecastDay& day : days) {
         // Loaded for each paint: the day's sky code may have changed since the last one.
         DibImage picture;
         if (picture.Load(conditionImagePath(programDirectory_, day.skycodeday)) == S_OK) {
@@ -84,7 +88,7 @@ int CDetailsDlg::Paint(HDC dc, const RECT& client) {
                  DT_RIGHT | DT_VCENTER);
         y += kDayHeight;
     }
-    return static_cast<int>(city->days().size());
+    return static_cast<int>(days.size());
 }
 
 void CDetailsDlg::fitDays(int days) {

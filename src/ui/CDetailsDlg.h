@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
+#include "model/ForecastDates.h"
 #include "win/Dialog.h"
 
 namespace brisalune {
@@ -19,8 +21,10 @@ class CDetailsDlg : public win::Dialog {
     static constexpr int kTop = 25;
     static constexpr int kDayHeight = 52;
 
-    // `programDirectory` is where the img folder of the condition pictures lies.
-    CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory, int position);
+    // `programDirectory` is where the img folder of the condition pictures lies. The days shown
+    // start from the first one dated `today()` or later.
+    CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory, int position,
+                std::function<CalendarDate()> today = localToday);
 
     // Paints the whole client area into `dc`, `client` being its rectangle, with the days
     // moved up by the scroll position. Answers the number of days drawn.
@@ -41,6 +45,7 @@ class CDetailsDlg : public win::Dialog {
     RefreshEngine& engine_;
     std::string programDirectory_;
     int position_;
+    std::function<CalendarDate()> today_;
     int fittedDays_ = 0;
     int contentHeight_ = 0;
     int scroll_ = 0;

@@ -23,6 +23,10 @@ namespace {
 const wchar_t kQueryCaption[] = L"Query";
 // Menu command ids do not fit a WM_COMMAND's 16 bits, so the first-start request has its own.
 const UINT kOpenAddCityAtStart = WM_APP + 1;
+// Looks once a minute whether the date has changed, so the rows move on to the new day's
+// forecast at midnight even when no refresh comes.
+const UINT_PTR kNewDayTimer = 1;
+const UINT kNewDayCheckMs = 60000;
 
 void appendItem(HMENU menu, UINT id, const wchar_t* label) {
     AppendMenuW(menu, MF_STRING, id, label);
@@ -77,6 +81,8 @@ bool CWidgetDlg::OnInitDialog() {
                  icon_, IDR_TRAY_MENU, false, std::string(), std::string(), 0, 10);
 
     engine_.registerUiThread(static_cast<int64_t>(GetCurrentThreadId()));
+    rowsDate_ = today();
+    SetTimer(hwnd_, kNewDayTimer, kNewDayCheckMs, nullptr);
     if (BuildRows() != 1 && !startHidden_) {
         // Opened once the widget is up, not from inside its own creation.
         PostMessageW(hwnd_, kOpenAddCityAtStart, 0, 0);
@@ -93,7 +99,28 @@ void CWidgetDlg::OnCreated() {
 }
 
 void CWidgetDlg::FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText) {
-    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_);
+    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_, today());
+}
+
+CalendarDate CWidgetDlg::today() const {
+    return localToday();
+}
+
+void CWidgetDlg::FollowTheDate() {
+    const CalendarDate now = today();
+    if (now == rowsDate_) {
+        return;
+    }
+    rowsDate_ = now;
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+        if (std::optional<CityRecord> city = engine_.cityAt(i)) {
+            CityRow& row = *rows_[static_cast<size_t>(i)];
+            // A status word of the engine stays; "outdated" is the date's and is worked out anew.
+            std::string tips = row.text("tips");
+            FillRow(row, *city, tips == "outdated" ? std::string() : tips);
+        }
+    }
+    invalidateList();
 }
 
 int CWidgetDlg::BuildRows() {
@@ -519,6 +546,17 @@ bool CWidgetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
             HideToTray();
             *result = 0;
             return true;
+        case WM_TIMER:
+            if (wParam != kNewDayTimer) {
+                return false;
+            }
+            FollowTheDate();
+            *result = 0;
+            return true;
+        case WM_TIMECHANGE:
+            FollowTheDate();
+            *result = 0;
+            return true;
         case WM_QUERYENDSESSION:
         case WM_ENDSESSION:
             // Log-off and shut-down end the process without a word once these are answered.
@@ -569,7 +607,8 @@ void CWidgetDlg::openHelp() {
 }
 
 void CWidgetDlg::openShare(int position) {
-    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath));
+    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath),
+                    [this] { return today(); });
     RunChildDialog(share);
 }
 
@@ -623,7 +662,7 @@ void CWidgetDlg::openSettings() {
 }
 
 void CWidgetDlg::openDetails(int position) {
-    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position, [this] { return today(); });
     RunChildDialog(dialog);
 }
 
