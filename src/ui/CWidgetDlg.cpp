@@ -15,6 +15,7 @@
 #include "ui/CSettingsDlg.h"
 #include "ui/CShareDlg.h"
 #include "ui/MakerSite.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -61,16 +62,26 @@ bool CWidgetDlg::OnInitDialog() {
         AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
     }
 
-    // A shared icon: the system owns it, nobody destroys it.
-    icon_ = static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(IDI_BRISALUNE), IMAGE_ICON,
-                                          0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    // Shared icons: the system owns them, nobody destroys them. Each is taken at the size the
+    // system asks for at the display's scaling, from the icon's picture nearest to it, so the
+    // title bar and the notification area show a sharp picture, not a scaled large one.
+    auto loadIcon = [this](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(IDI_BRISALUNE),
+                                             IMAGE_ICON, GetSystemMetrics(widthMetric),
+                                             GetSystemMetrics(heightMetric), LR_SHARED));
+    };
+    icon_ = loadIcon(SM_CXICON, SM_CYICON);
+    smallIcon_ = loadIcon(SM_CXSMICON, SM_CYSMICON);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
-    const UINT pictures[] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG, IDB_SETTINGS_PNG,
-                             IDB_MORE_PNG};
+    const UINT pictures[][2] = {{IDB_ADD_PNG, IDB_ADD_PNG_2X},
+                                {IDB_DELETE_PNG, IDB_DELETE_PNG_2X},
+                                {IDB_REFRESH_PNG, IDB_REFRESH_PNG_2X},
+                                {IDB_SETTINGS_PNG, IDB_SETTINGS_PNG_2X},
+                                {IDB_MORE_PNG, IDB_MORE_PNG_2X}};
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i]->LoadImageResource(pictures[i], L"PNG");
+        buttons_[i]->LoadImageResource(pictures[i][0], pictures[i][1], L"PNG");
     }
 
     startHidden_ = commandLine_ == "-s";
@@ -78,7 +89,7 @@ bool CWidgetDlg::OnInitDialog() {
     // Without a taskbar the widget runs without its icon; the icon comes when the taskbar does.
     tray_.Create(instance(), hwnd_, WM_TRAY_NOTIFY,
                  "Weather forecast for \r\ninternational cities!\r\nWe support PC and Android",
-                 icon_, IDR_TRAY_MENU, false, std::string(), std::string(), 0, 10);
+                 smallIcon_, IDR_TRAY_MENU, false, std::string(), std::string(), 0, 10);
 
     engine_.registerUiThread(static_cast<int64_t>(GetCurrentThreadId()));
     rowsDate_ = today();
@@ -301,7 +312,8 @@ void CWidgetDlg::ShowMoreMenu() {
     if (!menu) {
         return;
     }
-    const UINT chosen = trackMenu(menu.get(), more.left - 10, more.top - 90, hwnd_);
+    const UINT chosen =
+        trackMenu(menu.get(), more.left - win::dpiScaled(10), more.top - win::dpiScaled(90), hwnd_);
     menu.reset();
     if (chosen == IDM_SHARE) {
         openShare(-1);

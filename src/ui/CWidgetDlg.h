@@ -58,6 +58,7 @@ class CWidgetDlg : public win::Dialog {
     CityListBox& list() { return list_; }
     win::Dialog* activeDialog() const;
     HICON icon() const { return icon_; }
+    HICON smallIcon() const { return smallIcon_; }
     ImageButton& button(int index) { return *buttons_[static_cast<size_t>(index)]; }
     TrayIcon& tray() { return tray_; }
 
@@ -103,7 +104,9 @@ class CWidgetDlg : public win::Dialog {
     std::string commandLine_;
     bool startHidden_ = false;
     TrayIcon tray_;
+    // The large icon (task switcher, minimised window) and the small one (title bar, tray).
     HICON icon_ = nullptr;
+    HICON smallIcon_ = nullptr;
     CityListBox& list_;
     // Add, Delete, Refresh, Settings, More: controls 1020 to 1024.
     std::array<ImageButton*, 5> buttons_{};
