@@ -63,8 +63,12 @@ def entries(args, stamp):
         yield TOP + "/README.txt", windows_text(
             readme.read().replace(b"@VERSION@", args.version.encode()))
 
-    for name in sorted(os.listdir(args.img)):
-        with open(os.path.join(args.img, name), "rb") as picture:
+    pictures = []
+    for folder, _, files in os.walk(args.img):
+        relative = os.path.relpath(folder, args.img).replace(os.sep, "/")
+        pictures += [name if relative == "." else relative + "/" + name for name in files]
+    for name in sorted(pictures):
+        with open(os.path.join(args.img, *name.split("/")), "rb") as picture:
             yield TOP + "/img/" + name, picture.read()
 
     licences = {name: os.path.join(args.licences, name) for name in os.listdir(args.licences)}

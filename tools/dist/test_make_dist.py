@@ -21,6 +21,7 @@ class MakeDist(unittest.TestCase):
             "README.txt": b"Brisalune @VERSION@\nline two\n\n",
             "img/fc_32.gif": b"GIF89a",
             "img/ad.png": b"\x89PNG",
+            "img/2x/fc_32.gif": b"GIF89a 2x",
             "licences/b.txt": "\ufeffZ\u00fcrich \u00a9\r\nend".encode(),
             "licences/a.txt": b"plain",
             "extra/copyright": b"by others\n",
@@ -50,7 +51,8 @@ class MakeDist(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(self.root, "first.zip")) as release:
             self.assertEqual(release.namelist(), [
                 "Brisalune/", "Brisalune/Brisalune.exe", "Brisalune/README.txt",
-                "Brisalune/img/", "Brisalune/img/ad.png", "Brisalune/img/fc_32.gif",
+                "Brisalune/img/", "Brisalune/img/2x/", "Brisalune/img/2x/fc_32.gif",
+                "Brisalune/img/ad.png", "Brisalune/img/fc_32.gif",
                 "Brisalune/licences/", "Brisalune/licences/a.txt", "Brisalune/licences/b.txt",
                 "Brisalune/licences/other.txt"])
             self.assertEqual({info.date_time for info in release.infolist()},
