@@ -4,10 +4,12 @@ stand-in weather service, driven from outside with window messages and keys. Eac
 the program as few times as its stories allow: a start under Wine is the slow part.
 
 Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine prefix):
-    e2e_test.py --exe Brisalune.exe --driver driver.exe --mail-catcher catcher.exe --work DIR
+    e2e_test.py --exe Brisalune.exe --driver driver.exe --mail-catcher catcher.exe --zip ZIP
+                --work DIR
 """
 import argparse
 import datetime
+import glob
 import json
 import math
 import os
@@ -19,6 +21,7 @@ import time
 import unittest
 import urllib.parse
 import urllib.request
+import zipfile
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
 
@@ -89,12 +92,14 @@ class Service:
 class Program:
     """Brisalune.exe in a program directory of its own, and the driver to steer it."""
 
-    def __init__(self, directory, service, cities=CITIES):
+    def __init__(self, directory, service, cities=CITIES, install=True):
+        """Without `install` the directory already holds a program, as an unpacked release."""
         self.directory = directory
         os.makedirs(directory, exist_ok=True)
-        shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
-        shutil.copytree(os.path.join(os.path.dirname(ARGS.exe), "img"),
-                        os.path.join(directory, "img"), dirs_exist_ok=True)
+        if install:
+            shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
+            shutil.copytree(os.path.join(os.path.dirname(ARGS.exe), "img"),
+                            os.path.join(directory, "img"), dirs_exist_ok=True)
         if cities is not None:
             with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
                 out.write("<citylist>%s</citylist>\n" % "".join(
@@ -345,8 +350,24 @@ class WholeProgram(unittest.TestCase):
         self.assertIsNone(first.poll(), "the first instance goes on")
         self.exits(program, first)
 
-    def test_first_start_adds_and_removes_a_city_by_keys_and_starts_on_boot(self):
-        program = self.program(directory=os.path.join("Program Files", "Brisalune"), cities=None)
+    def test_the_release_unzipped_adds_and_removes_a_city_by_keys_and_starts_on_boot(self):
+        with zipfile.ZipFile(ARGS.zip) as release:
+            names = release.namelist()
+            credits = release.read("Brisalune/licences/CREDITS.txt").decode("utf-8")
+            parent = os.path.abspath(os.path.join(self.work, "Mes programmes",
+                                                  "M\u00e9t\u00e9o \u00e0 Z\u00fcrich"))
+            release.extractall(parent)
+        # One folder, to unzip anywhere, with every licence its credits name.
+        self.assertEqual(sorted({"/".join(name.split("/")[:2]) for name in names} -
+                                {"Brisalune/"}),
+                         ["Brisalune/Brisalune.exe", "Brisalune/README.txt",
+                          "Brisalune/img", "Brisalune/licences"])
+        for text in sorted(set(re.findall(r"[\w.-]+\.txt", credits))):
+            self.assertIn("Brisalune/licences/" + text, names, "CREDITS.txt names " + text)
+
+        # The first start opens Add City; the city added is refreshed and drawn with the
+        # release's own pictures.
+        program = self.program(os.path.join(parent, "Brisalune"), cities=None, install=False)
         self.addCleanup(program.driver, "run-entry", "remove")
         program.driver("run-entry", "remove")
         process = self.started(program)
@@ -377,6 +398,9 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual([(c.get("name"), c.get("param")) for c in program.cities()],
                          [CITIES[1]])
         self.assertTrue(program.rows(1), program.driver("rows")[1])
+        # The folder is writable, so the files stay beside the program.
+        self.assertEqual(glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*",
+                                                "AppData", "Roaming", "Brisalune")), [])
 
         # Remove City, again with keys alone.
         self.assertTrue(program.ok("command", REMOVE_CITY))
@@ -447,7 +471,7 @@ class WholeProgram(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser(description=__doc__)
-    for option in ("--exe", "--driver", "--mail-catcher", "--work"):
+    for option in ("--exe", "--driver", "--mail-catcher", "--zip", "--work"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.work, exist_ok=True)
