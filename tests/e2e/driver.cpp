@@ -1,12 +1,11 @@
 // Drives a running Brisalune from outside, as a user would, with window messages and keys.
 //   wait-widget SECONDS            waits until the widget window exists
 //   rows                           the row count, and per row whether its condition picture and
-//                                  its status word are drawn, and a checksum of its temperatures
+//                                  its status word are drawn
 //   visible                        1 when the widget is shown, 0 when hidden
 //   exit                           chooses Exit and answers Yes
 //   command ID                     sends the widget the menu command ID
 //   open-row N                     selects row N and presses Enter on it
-//   screenshot FILE                writes the screen as Wine draws it to FILE (PPM)
 //   run-entry start|remove         starts the start-on-boot entry's command line (printed in
 //                                  hex), or removes the entry
 //   wait-dialog add|remove|query SECONDS  waits for Add City, Remove City or a "Query" box and
@@ -15,11 +14,10 @@
 //                                  and whether the list has the focus
 //   type TEXT | key down|return    keys through the system's input queue, as a user's
 // About the dialog shown over the widget (exit code 3 when there is none):
-//   dialog                         its caption (UTF-8 in hex) and window rectangle
-//   choose ID INDEX | click ID | text ID | set-text ID TEXT | escape-dialog
+//   dialog                         its caption (UTF-8 in hex)
+//   click ID | text ID | escape-dialog
 // Exit code 0 on success, 1 on failure, 2 when the widget (or the city dialog) is not found.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -73,14 +71,7 @@ HWND findCityDialog(const std::string& kind) {
 
 // The window's client area read through the screen's DC: another process's window DC answers
 // no pixels under Wine.
-RECT clientOf(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    return client;
-}
-
 struct Shot : Canvas {
-    explicit Shot(HWND window) : Shot(window, clientOf(window)) {}
     Shot(HWND window, RECT client) : Canvas(client.right, client.bottom, 0) {
         POINT origin{0, 0};
         ClientToScreen(window, &origin);
@@ -103,22 +94,18 @@ int rows(HWND widget) {
     HWND list = GetDlgItem(widget, IDC_CITY_LIST);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     std::printf("rows %d\n", count);
-    const Shot shot(list);
+    RECT client{};
+    GetClientRect(list, &client);
+    const Shot shot(list, client);
     for (int i = 0; i < count; ++i) {
         RECT r{};
         SendMessageW(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
         // The picture fills the row's first 65 pixels; the status word sits centred in the
-        // bottom band; the temperatures stand right of the picture in the lower band.
+        // bottom band.
         const int middle = (r.left + r.right) / 2;
-        unsigned long sum = 0;
-        for (int y = r.top + 25; y < std::min<int>(r.top + 44, shot.height()); ++y) {
-            for (int x = r.left + 65; x < r.left + 65 + (r.right - r.left - 65) / 2; ++x) {
-                sum = sum * 31 + shot.at(x, y);
-            }
-        }
-        std::printf("row %d picture %d status %d temps %lu\n", i,
+        std::printf("row %d picture %d status %d\n", i,
                     shot.ink(r.left + 5, r.top + 5, r.left + 60, r.top + 50) > 100,
-                    shot.ink(middle - 30, r.bottom - 12, middle + 30, r.bottom - 3) > 0, sum);
+                    shot.ink(middle - 30, r.bottom - 12, middle + 30, r.bottom - 3) > 0);
     }
     return 0;
 }
@@ -166,38 +153,6 @@ HWND shownDialog(HWND widget) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-// The arguments as the shell gave them, so texts outside the code page arrive whole.
-std::wstring wideArgument(int index) {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
-    LocalFree(arguments);
-    return argument;
-}
-
-// Taken from Wine's screen: under Xvfb the X server's copy may show a dialog opened from a
-// modal loop as a black box.
-int screenshot(const std::wstring& path) {
-    HDC screen = GetDC(nullptr);
-    const Canvas pixels(GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES), 0);
-    BitBlt(pixels.dc(), 0, 0, pixels.width(), pixels.height(), screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    FILE* out = _wfopen(path.c_str(), L"wb");
-    if (out == nullptr) {
-        return 1;
-    }
-    std::fprintf(out, "P6\n%d %d\n255\n", pixels.width(), pixels.height());
-    for (int y = 0; y < pixels.height(); ++y) {
-        for (int x = 0; x < pixels.width(); ++x) {
-            const COLORREF c = pixels.at(x, y);
-            const unsigned char rgb[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
-            std::fwrite(rgb, 1, 3, out);
-        }
-    }
-    std::fclose(out);
-    return 0;
 }
 
 int runEntry(const std::string& action) {
@@ -283,24 +238,14 @@ int exitWithYes(HWND widget) {
     return 0;
 }
 
-int dialogCommand(HWND dialog, const std::string& command, int argc, char** argv) {
-    const int id = argc > 2 ? std::atoi(argv[2]) : 0;
+int dialogCommand(HWND dialog, const std::string& command, int id) {
     HWND control = GetDlgItem(dialog, id);
     if (command == "dialog") {
-        RECT r{};
-        GetWindowRect(dialog, &r);
-        std::printf("%s %ld %ld %ld %ld\n", hex(windowText(dialog)).c_str(), r.left, r.top, r.right,
-                    r.bottom);
-    } else if (command == "choose" && argc > 3) {
-        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(argv[3])), 0);
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(control));
+        std::printf("%s\n", hex(windowText(dialog)).c_str());
     } else if (command == "click") {
         SendMessageW(control, BM_CLICK, 0, 0);
     } else if (command == "text") {
         std::printf("%s\n", hex(windowText(control)).c_str());
-    } else if (command == "set-text" && argc > 3) {
-        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideArgument(3).c_str()));
     } else if (command == "escape-dialog") {
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
@@ -321,9 +266,6 @@ int main(int argc, char** argv) {
     }
     if (command == "run-entry") {
         return runEntry(word);
-    }
-    if (command == "screenshot") {
-        return screenshot(wideArgument(2));
     }
     for (const char* city : {"wait-dialog", "state", "type", "key"}) {
         if (command == city) {
@@ -355,5 +297,5 @@ int main(int argc, char** argv) {
         return 0;
     }
     HWND dialog = shownDialog(widget);
-    return dialog == nullptr ? 3 : dialogCommand(dialog, command, argc, argv);
+    return dialog == nullptr ? 3 : dialogCommand(dialog, command, number);
 }

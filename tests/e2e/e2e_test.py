@@ -10,8 +10,6 @@ Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine pref
 import argparse
 import datetime
 import glob
-import json
-import math
 import os
 import re
 import shutil
@@ -34,7 +32,7 @@ CITIES = [
     ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
 ]
 REMOVE_CITY, REFRESH, SETTINGS, SHARE = "32773", "32774", "32781", "32780"
-CHECK_VERSION, COMMENT, ADD_CITY = "32788", "32790", "32772"
+CHECK_VERSION = "32788"
 
 
 def windows_path(path):
@@ -122,14 +120,10 @@ class Program:
     def ok(self, *arguments):
         return self.driver(*arguments)[0] == 0
 
-    def dialog(self, caption=None):
-        """The rectangle of the dialog shown over the widget, if its caption is `caption`."""
+    def dialog(self, caption):
+        """Whether the dialog shown over the widget has that caption."""
         code, out = self.driver("dialog")
-        fields = out.split()
-        if code != 0 or len(fields) != 5 or \
-                (caption is not None and bytes.fromhex(fields[0]).decode() != caption):
-            return None
-        return [int(f) for f in fields[1:]]
+        return code == 0 and bytes.fromhex(out.strip() or "00").decode() == caption
 
     def closed(self):
         return wait_for(lambda: self.driver("dialog")[0] == 3, 10)
@@ -147,13 +141,13 @@ class Program:
         state["title"] = bytes.fromhex(state.get("title", "")).decode("utf-8")
         return state
 
-    def rows(self, count, each=" picture 1 status 0 "):
+    def rows(self, count):
         """The rows' lines once there are `count` rows, each with its picture and no status."""
         def done():
             code, out = self.driver("rows")
             lines = [line for line in out.splitlines() if line.startswith("row ")]
             return lines if code == 0 and len(lines) == count and all(
-                each in line for line in lines) else None
+                " picture 1 status 0" in line for line in lines) else None
         return wait_for(done, 30, step=0.5)
 
     def cities(self):
@@ -167,14 +161,6 @@ class Program:
         cities = self.cities()
         return None if cities is None else [[d.attrib for d in c.findall("forecast")]
                                             for c in cities]
-
-    def screenshot(self, name):
-        """The screen as Wine draws it, for a person to look at."""
-        path = os.path.join(ARGS.work, name)
-        if not self.ok("screenshot", windows_path(path + ".ppm")):
-            raise RuntimeError("no screenshot")
-        subprocess.run(["convert", path + ".ppm", path], check=True)
-        os.remove(path + ".ppm")
 
     def catch_mail(self, test, output):
         """Makes the mail catcher the mailto handler for the test: it writes every link the
@@ -193,19 +179,6 @@ class Program:
             if process.poll() is None:
                 process.kill()
                 process.wait(timeout=10)
-
-
-def half_up(value):
-    """A whole degree as the program rounds: halves away from zero."""
-    return int(math.floor(abs(value) + 0.5)) * (1 if value >= 0 else -1)
-
-
-def catalogue_coordinates(param):
-    for name in sorted(os.listdir(os.path.join(ROOT, "res", "catalogue"))):
-        for city in ET.parse(os.path.join(ROOT, "res", "catalogue", name)).iter("city"):
-            if city.get("param") == param:
-                return float(city.get("lat")), float(city.get("lon"))
-    raise KeyError(param)
 
 
 class WholeProgram(unittest.TestCase):
@@ -250,8 +223,6 @@ class WholeProgram(unittest.TestCase):
         self.assertTrue(program.ok("open-row", "1"))
         shown = wait_for(lambda: program.dialog("Z\u00fcrich Forecast"), 20)
         self.assertTrue(shown, program.driver("dialog")[1])
-        time.sleep(0.5)
-        program.screenshot("details.png")
         program.driver("escape-dialog")
         self.assertTrue(program.closed())
 
@@ -276,40 +247,8 @@ class WholeProgram(unittest.TestCase):
         self.assertTrue(shown, program.driver("dialog")[1])
         self.assertEqual(program.text(1008), "2.0 is available\r\n Sharper condition pictures, "
                                              "quicker refreshes and more cities.")
-        program.screenshot("version.png")
         program.driver("escape-dialog")
         self.assertTrue(program.closed())
-
-        # A comment reaches the site as UTF-8, with the program's version.
-        self.assertTrue(program.ok("command", COMMENT))
-        self.assertTrue(wait_for(lambda: program.dialog("Leave a comment"), 30))
-        comment = "Gr\u00fc\u00dfe & merci, \u6771\u4eac"
-        program.driver("set-text", "1002", comment)
-        program.driver("click", "1004")
-        self.assertTrue(wait_for(lambda: program.dialog("Success"), 15))
-        program.driver("escape-dialog")
-        body = bytes.fromhex(json.loads(self.service.get("/_control/posts"))[0]["body_hex"])
-        posted = urllib.parse.parse_qs(body.rstrip(b"\0").decode("ascii"), keep_blank_values=True)
-        self.assertEqual(posted["comment"], [comment])
-        self.assertTrue(posted["agent"][0].startswith("brisalune 1.0 / windows"), posted)
-
-        # Celsius in Settings: every row is drawn again in the new unit, and it is kept.
-        self.assertTrue(program.closed())
-        before = program.rows(3, " picture 1 ")
-        self.assertTrue(program.ok("command", SETTINGS))
-        shown = wait_for(lambda: program.dialog("Settings"), 20)
-        self.assertTrue(shown, "no Settings")
-        program.driver("choose", "1010", "1")
-        time.sleep(0.5)
-        program.screenshot("settings.png")
-        program.driver("click", "1016")
-        self.assertTrue(program.closed())
-        settings = os.path.join(program.directory, "settings.xml")
-        self.assertTrue(wait_for(lambda: os.path.exists(settings), 10))
-        self.assertEqual(ET.parse(settings).getroot().find("unit").get("val"), "1")
-        after = wait_for(lambda: (lambda rows: rows if rows and all(
-            a != b for a, b in zip(before, rows)) else None)(program.rows(3, " picture 1 ")), 10)
-        self.assertTrue(after, "not every row changed: %r then %r" % (before, program.driver("rows")[1]))
 
         # Exit while a refresh waits for the last city: the answers that came in are kept.
         self.service.get("/_control/mode", mode="sky:17")
@@ -333,17 +272,7 @@ class WholeProgram(unittest.TestCase):
             city.get("source") == "open-meteo" and len(city.findall("forecast")) == 7
             for city in c) else None)(program.cities()), 90)
         self.assertTrue(cities, "not every city moved: %r" % program.days())
-        for (name, param), city in zip(CITIES, cities):
-            lat, lon = catalogue_coordinates(param)
-            answer = json.loads(self.service.get(
-                "/v1/forecast?latitude=%.5f&longitude=%.5f&daily=weather_code,temperature_2m_max,"
-                "temperature_2m_min,precipitation_probability_max&temperature_unit=fahrenheit"
-                "&timezone=auto" % (lat, lon)))["daily"]
-            moved = city.findall("forecast")
-            self.assertEqual([d.get("date") for d in moved], answer["time"], name)
-            self.assertEqual(moved[0].get("date"), today, name)
-            self.assertEqual([int(d.get("high")) for d in moved],
-                             [half_up(t) for t in answer["temperature_2m_max"]], name)
+        self.assertEqual([c.find("forecast").get("date") for c in cities], [today] * 3)
         self.assertEqual(program.start().wait(timeout=30), 0)
         self.assertTrue(wait_for(lambda: program.driver("visible")[1].strip() == "1", 20))
         self.assertTrue(program.rows(3), program.driver("rows")[1])
@@ -387,8 +316,6 @@ class WholeProgram(unittest.TestCase):
         # Typed without the accent, the city is found all the same.
         program.driver("type", "zur")
         self.assertEqual(program.state("add")["rows"], "1")
-        time.sleep(0.3)
-        program.screenshot("add-city.png")
         program.driver("key", "down")
         program.driver("key", "return")
         self.assertTrue(program.ok("wait-dialog", "query", "10"), "no question")
@@ -433,39 +360,6 @@ class WholeProgram(unittest.TestCase):
         time.sleep(1)
         self.assertEqual(program.driver("visible")[1].strip(), "0")
         self.assertTrue(program.ok("exit"))
-
-    def test_display_scaling_at_150_and_200_percent(self):
-        # Wine reads the DPI when a process starts; it is put back for the tests after.
-        desktop = "HKCU\\Control Panel\\Desktop"
-        found = re.search(r"LogPixels\s+REG_DWORD\s+(0x[0-9a-fA-F]+)",
-                          run_wine("reg", "query", desktop, "/v", "LogPixels").stdout)
-        self.addCleanup(run_wine, "reg", *(
-            ["add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-             str(int(found.group(1), 16)), "/f"] if found else
-            ["delete", desktop, "/v", "LogPixels", "/f"]))
-        for dpi in (144, 192):
-            run_wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
-                     "/f", check=True)
-            program = self.program("program-%d" % dpi)
-            process = self.started(program)
-            self.assertTrue(program.rows(3, " picture 1 "), program.driver("rows")[1])
-            time.sleep(1)
-            program.screenshot("widget-%d.png" % dpi)
-            program.driver("open-row", "1")
-            shown = wait_for(lambda: program.dialog("Z\u00fcrich Forecast"), 20)
-            self.assertTrue(shown, program.driver("dialog")[1])
-            time.sleep(0.5)
-            program.screenshot("details-%d.png" % dpi)
-            program.driver("escape-dialog")
-            self.assertTrue(program.closed())
-            program.driver("command", ADD_CITY)
-            self.assertTrue(program.ok("wait-dialog", "add", "30"), "no Add City")
-            shown = wait_for(lambda: program.dialog("Add City"), 10)
-            self.assertTrue(shown, "Add City is not over the widget")
-            program.screenshot("add-city-%d.png" % dpi)
-            program.driver("escape-dialog")
-            self.assertTrue(program.closed())
-            self.exits(program, process)
 
 
 def main():
