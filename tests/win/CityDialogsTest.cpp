@@ -12,7 +12,6 @@
 #include "WinTestSupport.h"
 #include "base/Messages.h"
 #include "base/Texts.h"
-#include "draw/DibImage.h"
 #include "engine/JobQueue.h"
 #include "engine/RefreshEngine.h"
 #include "engine/ThreadMessageNotifier.h"
@@ -135,19 +134,6 @@ class CityDialogsTest : public ::testing::Test {
     win::ScriptedUserScope user{scriptedUser(script)};
     std::unique_ptr<CAddCityDlg> addCity;
 };
-
-TEST_F(CityDialogsTest, EveryCountryOfTheCatalogueHasItsFlag) {
-    std::vector<std::string> missing;
-    for (const CatalogueCountry& country : catalogue.LoadCountryList()) {
-        DibImage flag;
-        if (flag.Load(FlagImagePath(dir.path(), country.code)) != S_OK || flag.width() != 32 ||
-            flag.height() != 24) {
-            missing.push_back(country.code);
-        }
-    }
-    EXPECT_EQ(catalogue.LoadCountryList().size(), 237u);
-    EXPECT_EQ(missing, std::vector<std::string>{});
-}
 
 TEST_F(CityDialogsTest, EveryLevelForwardAndBack) {
     start("");

@@ -197,13 +197,6 @@ TEST_F(ListAndHintTest, HintShowsGreyUntilTheFirstKeyAndNeverComesBack) {
     EXPECT_EQ(host.edit.GetText(), "z");
     EXPECT_EQ(colour(), RGB(0, 0, 0));
     ReleaseDC(edit, dc);
-
-    key(edit, VK_BACK);
-    host.edit.SetHint("City");
-    EXPECT_EQ(shown(), L"");
-    EXPECT_EQ(host.edit.GetText(), "");
-    host.edit.SetText("\xC3\xBC");
-    EXPECT_EQ(host.edit.GetText(), "\xC3\xBC");
 }
 
 TEST_F(ListAndHintTest, ATextOtherThanTheHintAnEmptyHintOrAClickEndsHintMode) {
