@@ -4,17 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <filesystem>
 #include <functional>
 
-#include "TestSupport.h"
-#include "WinTestSupport.h"
+#include "DialogFixture.h"
 #include "base/Messages.h"
-#include "base/Texts.h"
-#include "engine/JobQueue.h"
-#include "engine/RefreshEngine.h"
-#include "engine/ThreadMessageNotifier.h"
 #include "resource.h"
 #include "ui/CAddCityDlg.h"
 #include "ui/CDelCityDlg.h"
@@ -24,46 +17,6 @@
 
 namespace brisalune {
 namespace {
-
-// What a user answers: message boxes in order (No once the list runs out), one menu choice,
-// and what the user does once the dialog is up.
-struct Script {
-    std::deque<int> answers;
-    UINT menuAnswer = 0;
-    std::vector<std::wstring> questions;
-    std::vector<std::wstring> menus;
-    std::function<void(win::Dialog&)> whenShown;
-};
-
-// The thread's dialogs ask the script instead of the screen while it is installed.
-win::ScriptedUser scriptedUser(Script& script) {
-    win::ScriptedUser user;
-    user.answer = [&script](win::Dialog&, const std::wstring& text, const std::wstring& caption,
-                            UINT) {
-        script.questions.push_back(caption + L": " + text);
-        const int answer = script.answers.empty() ? IDNO : script.answers.front();
-        if (!script.answers.empty()) {
-            script.answers.pop_front();
-        }
-        return answer;
-    };
-    user.choose = [&script](win::Dialog&, HMENU menu) {
-        std::wstring items;
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            wchar_t text[64] = {};
-            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-            items += (i > 0 ? L"|" : L"") + std::wstring(text);
-        }
-        script.menus.push_back(items);
-        return script.menuAnswer;
-    };
-    user.shown = [&script](win::Dialog& dialog) {
-        if (script.whenShown) {
-            script.whenShown(dialog);
-        }
-    };
-    return user;
-}
 
 std::string joined(const std::vector<std::string>& names, size_t most = 100) {
     std::string text;
@@ -89,16 +42,8 @@ void doubleClickRow(CDelCityDlg& dialog, int row) {
                  reinterpret_cast<LPARAM>(dialog.list().hwnd()));
 }
 
-class CityDialogsTest : public ::testing::Test {
+class CityDialogsTest : public test::DialogFixture {
   protected:
-    void SetUp() override {
-        std::filesystem::copy(test::fsPath(test::sourcePath("res/img")),
-                              test::fsPath(dir.file("img")));
-    }
-    void start(const std::string& cities) {
-        test::writeFile(dir.file("citylist.xml"), "<citylist>" + cities + "</citylist>");
-        engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
-    }
     void openAddCity() {
         addCity = std::make_unique<CAddCityDlg>(nullptr, catalogue, engine, dir.path());
         ASSERT_TRUE(addCity->Create());
@@ -123,15 +68,8 @@ class CityDialogsTest : public ::testing::Test {
         throw std::runtime_error(code);
     }
 
-    test::ScratchDir dir;
-    JobQueue queue;
-    ThreadMessageNotifier notifier;
-    test::FakeTimer timer;
-    test::FakeRunEntry runEntry;
-    RefreshEngine engine;
     CityCatalogue catalogue;
-    Script script;
-    win::ScriptedUserScope user{scriptedUser(script)};
+    test::Script script;
     std::unique_ptr<CAddCityDlg> addCity;
 };
 
@@ -315,7 +253,7 @@ class WidgetCityDialogsTest : public CityDialogsTest {
     }
     void TearDown() override {
         widget.reset();
-        win::pumpWaitingMessages();
+        CityDialogsTest::TearDown();
     }
     void click(int id) {
         SendMessageW(widget->hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),

@@ -103,17 +103,16 @@ TEST_F(SettingsTest, ChoicesWriteTheirTextsAndUntouchedValuesPassThrough) {
         << "the dialog applies nothing";
 }
 
-// The widget's Settings button, with `script` playing the user in the dialog.
+// The widget's Settings button, with `play` as the user in the dialog.
 TEST_F(SettingsTest, TheWidgetAppliesWhatChangedOnOkAndNothingOnCancel) {
     start("<city name=\"A\" param=\"a\">" + test::forecastXml(50, 68, 32, "Sunny", "Monday") +
           "</city>");
     CWidgetDlg widget(engine, dir.path(), "");
     win::setMainWindow(&widget);
     ASSERT_TRUE(widget.Create());
-    const auto openSettings = [&](std::function<void(CSettingsDlg&)> script) {
-        win::ScriptedUser user;
-        user.shown = [&](win::Dialog& shown) { script(dynamic_cast<CSettingsDlg&>(shown)); };
-        win::ScriptedUserScope scope(std::move(user));
+    const auto openSettings = [&](std::function<void(CSettingsDlg&)> play) {
+        test::Script script;
+        script.whenShown = [&](win::Dialog& shown) { play(dynamic_cast<CSettingsDlg&>(shown)); };
         SendMessageW(widget.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SETTINGS, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(widget.hwnd(), IDC_SETTINGS)));
         win::pumpWaitingMessages();

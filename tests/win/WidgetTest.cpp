@@ -7,12 +7,10 @@
 #include <chrono>
 #include <map>
 
-#include "TestSupport.h"
-#include "WinTestSupport.h"
+#include "DialogFixture.h"
 #include "app/SingleInstance.h"
 #include "base/Messages.h"
 #include "base/Program.h"
-#include "base/Texts.h"
 #include "base/WideText.h"
 #include "engine/JobQueue.h"
 #include "engine/RefreshEngine.h"
@@ -27,18 +25,6 @@ namespace brisalune {
 namespace {
 
 using namespace std::chrono_literals;
-using Texts = std::vector<std::wstring>;
-
-Texts menuItems(HMENU menu) {
-    Texts items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[128] = {};
-        GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-        items.push_back(text);
-    }
-    return items;
-}
-
 class TestWidget : public CWidgetDlg {
   public:
     using CWidgetDlg::CWidgetDlg;
@@ -56,45 +42,24 @@ class TestWidget : public CWidgetDlg {
     CalendarDate today() const override { return CalendarDate{2026, 12, 1}; }
 };
 
-const Texts kGeneralMenu = {
-    L"Refresh Forecast",     L"Add City",        L"Remove City", L"Share", L"Setttings",
-    L"Check latest version", L"Leave a comment", L"About",       L"Help"};
-const Texts kCityMenu = {L"View forecast", L"Refresh", L"Share", L"Remove City"};
+const wchar_t kGeneralMenu[] =
+    L"Refresh Forecast|Add City|Remove City|Share|Setttings|Check latest version|Leave a "
+    L"comment|About|Help";
 
 const std::string kTwoCities =
     "<city name=\"Calgary\" param=\"wc:1\"><forecast low=\"14\" high=\"28\" skycodeday=\"28\" "
     "skytextday=\"Mostly Cloudy\" day=\"Saturday\" /></city>"
     "<city name=\"Z\xC3\xBCrich\" param=\"wc:2\" />";
 
-class WidgetTest : public ::testing::Test {
+class WidgetTest : public test::DialogFixture {
   protected:
-    void SetUp() override {
-        win::ScriptedUser user;
-        user.answer = [this](win::Dialog&, const std::wstring& text, const std::wstring& caption,
-                             UINT) {
-            questions.push_back(caption + L": " + text);
-            if (whileAsked) {
-                std::exchange(whileAsked, nullptr)();
-            }
-            return answer;
-        };
-        user.choose = [this](win::Dialog&, HMENU menu) {
-            menus.push_back(menuItems(menu));
-            return menuAnswer;
-        };
-        user.shown = [this](win::Dialog& dialog) { shown(dialog); };
-        scope = std::make_unique<win::ScriptedUserScope>(std::move(user));
-    }
     void TearDown() override {
         widget.reset();
-        win::pumpWaitingMessages();
+        DialogFixture::TearDown();
     }
 
-    void writeCities(const std::string& cities) {
-        test::writeFile(dir.file("citylist.xml"), "<citylist>" + cities + "</citylist>");
-    }
-    void start(const std::string& commandLine = "") {
-        engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
+    void run(const std::string& cities, const std::string& commandLine = "") {
+        start(cities);
         widget = std::make_unique<TestWidget>(engine, dir.path(), commandLine);
         win::setMainWindow(widget.get());
         ASSERT_TRUE(widget->Create());
@@ -122,26 +87,12 @@ class WidgetTest : public ::testing::Test {
     }
     void command(UINT id) { SendMessageW(widget->hwnd(), WM_COMMAND, id, 0); }
 
-    test::ScratchDir dir;
-    JobQueue queue;
-    ThreadMessageNotifier notifier;
-    test::FakeTimer timer;
-    test::FakeRunEntry runEntry;
-    RefreshEngine engine;
     std::unique_ptr<TestWidget> widget;
-
-    Texts questions;
-    int answer = IDNO;
-    std::function<void()> whileAsked;  // runs once, while the next question is open
-    std::vector<Texts> menus;
-    UINT menuAnswer = 0;
-    std::function<void(win::Dialog&)> shown = [](win::Dialog& d) { d.EndDialog(IDCANCEL); };
-    std::unique_ptr<win::ScriptedUserScope> scope;
+    test::Script script;
 };
 
 TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
-    writeCities(kTwoCities);
-    start();
+    run(kTwoCities);
     EXPECT_EQ(names(), (std::vector<std::string>{"Calgary", "Z\xC3\xBCrich"}));
 
     engine.refreshAll(ORIGIN_USER);
@@ -167,8 +118,7 @@ TEST_F(WidgetTest, RowsFollowTheEngineThroughRefreshFailureAndUnitChange) {
 }
 
 TEST_F(WidgetTest, AddAndConfirmedRemovalKeepRowsListAndEngineTogether) {
-    writeCities(kTwoCities + "<city name=\"Bern\" param=\"wc:4\" />");
-    start();
+    run(kTwoCities + "<city name=\"Bern\" param=\"wc:4\" />");
     widget->AddCityFromText("Oslo/wc:3&q=Oslo%2c+NOR");
     widget->AddCityFromText("no-slash-param");
     EXPECT_EQ(names(), (std::vector<std::string>{"Calgary", "Z\xC3\xBCrich", "Bern", "Oslo", ""}));
@@ -178,41 +128,41 @@ TEST_F(WidgetTest, AddAndConfirmedRemovalKeepRowsListAndEngineTogether) {
     EXPECT_EQ(queue.Pop()->name, "Oslo") << "a new city is fetched at once";
 
     widget->ConfirmRemove(0);
-    EXPECT_EQ(questions.back(), L"Query: Are you sure to remove Calgary?");
+    EXPECT_EQ(script.questions.back(), L"Query: Are you sure to remove Calgary?");
     EXPECT_EQ(engine.cityCount(), 5) << "answered No";
-    answer = IDYES;
+    script.answers = {IDYES, IDYES};
     // While "remove Zurich?" is open a tray command removes the city above it.
-    whileAsked = [&] { widget->RemoveRow(0); };
+    script.whileAsked = [&] { widget->RemoveRow(0); };
     widget->ConfirmRemove(1);
     EXPECT_EQ(names(), (std::vector<std::string>{"Bern", "Oslo", ""}));
     // While "remove Oslo?" is open Oslo goes by another way: nothing else goes.
-    whileAsked = [&] { widget->RemoveRow(1); };
+    script.whileAsked = [&] { widget->RemoveRow(1); };
     widget->ConfirmRemove(1);
     EXPECT_EQ(names(), (std::vector<std::string>{"Bern", ""}));
 }
 
 TEST_F(WidgetTest, MenusAndWhatTheirChoicesDo) {
-    start();
+    run("");
     EXPECT_EQ(widget->opened, std::vector<std::string>{"add"})
         << "an empty list opens Add City by itself";
     HWND list = widget->list().hwnd();
     SendMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
-    Texts withoutCities(kGeneralMenu.begin() + 1, kGeneralMenu.end());
-    withoutCities.erase(withoutCities.begin() + 1);
-    EXPECT_EQ(menus.back(), withoutCities) << "an empty list: no Refresh Forecast, no Remove City";
+    EXPECT_EQ(script.menus.back(),
+              L"Add City|Share|Setttings|Check latest version|Leave a comment|About|Help")
+        << "an empty list: no Refresh Forecast, no Remove City";
 
     widget->AddCityFromText("A/a");
     widget->AddCityFromText("B/b");
     SendMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(20, CityListBox::kRowHeight * 2 + 30));
-    EXPECT_EQ(menus.back(), kCityMenu);
+    EXPECT_EQ(script.menus.back(), L"View forecast|Refresh|Share|Remove City");
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1) << "below the last row: the last row";
     SendMessageW(widget->hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(2, 2));
-    EXPECT_EQ(menus.back(), kGeneralMenu) << "the dialog's surface, whatever is selected";
+    EXPECT_EQ(script.menus.back(), kGeneralMenu) << "the dialog's surface, whatever is selected";
 
     // A choice is carried out after the menu closed, with the selection as its position.
-    menuAnswer = IDM_CITY_SHARE;
+    script.menuAnswer = IDM_CITY_SHARE;
     SendMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(20, 10));
-    menuAnswer = IDM_SHARE;
+    script.menuAnswer = IDM_SHARE;
     SendMessageW(widget->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MORE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(widget->hwnd(), IDC_MORE)));
     SendMessageW(list, LB_SETCURSEL, 1, 0);
@@ -223,8 +173,7 @@ TEST_F(WidgetTest, MenusAndWhatTheirChoicesDo) {
 }
 
 TEST_F(WidgetTest, EscapeAndCloseHideAWakeUpShowsOnlyExitEnds) {
-    writeCities(kTwoCities);
-    start();
+    run(kTwoCities);
     PostMessageW(widget->list().hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
     win::pumpWaitingMessages();
     EXPECT_FALSE(IsWindowVisible(widget->hwnd()));
@@ -234,9 +183,9 @@ TEST_F(WidgetTest, EscapeAndCloseHideAWakeUpShowsOnlyExitEnds) {
     SendMessageW(widget->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(widget->hwnd()));
     command(ID_TRAY_EXIT);
-    EXPECT_EQ(questions.back(), L"Brisalune: Exit Brisalune?");
+    EXPECT_EQ(script.questions.back(), L"Brisalune: Exit Brisalune?");
     EXPECT_EQ(widget->processEnds, 0);
-    answer = IDYES;
+    script.answers = {IDYES};
     command(ID_TRAY_EXIT);
     EXPECT_EQ(widget->processEnds, 1);
 }
@@ -252,7 +201,7 @@ class CountingInstance : public SingleInstance {
 };
 
 TEST_F(WidgetTest, OnlyDashSStartsInTheTrayAndASecondStartHandsTheFrontToTheFirst) {
-    start("-s");
+    run("", "-s");
     EXPECT_FALSE(IsWindowVisible(widget->hwnd()));
     EXPECT_TRUE(widget->opened.empty()) << "a start at log-on opens no dialog";
     for (const char* other : {"-S", "-s x", " -s"}) {
@@ -271,8 +220,7 @@ TEST_F(WidgetTest, OnlyDashSStartsInTheTrayAndASecondStartHandsTheFrontToTheFirs
 }
 
 TEST_F(WidgetTest, StatusMessagesStillArriveWhileASystemMessageBoxRuns) {
-    writeCities(kTwoCities);
-    start();
+    run(kTwoCities);
     win::installMessageFilter();
     // While the box is up a refresh posts its status; then a timer closes the box.
     static RefreshEngine* enginePtr = nullptr;
@@ -293,13 +241,12 @@ TEST_F(WidgetTest, StatusMessagesStillArriveWhileASystemMessageBoxRuns) {
 TEST_F(WidgetTest, AboutAndHelpOpenInFrontWithNothingSelectedAndHandTheFrontBack) {
     HWND other = CreateWindowExW(0, L"STATIC", L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                  600, 400, 300, 200, nullptr, nullptr, nullptr, nullptr);
-    writeCities(kTwoCities);
-    start();
+    run(kTwoCities);
     SetForegroundWindow(widget->hwnd());
     for (const auto& [id, text] :
          {std::pair{ID_TRAY_ABOUT, IDC_ABOUT_TEXT}, std::pair{ID_TRAY_HELP, IDC_INFO_TEXT}}) {
         bool inFront = false;
-        shown = [&, text = text](win::Dialog& dialog) {
+        script.whenShown = [&, text = text](win::Dialog& dialog) {
             HWND edit = GetDlgItem(dialog.hwnd(), text);
             DWORD from = 0, to = 1;
             SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
@@ -342,11 +289,11 @@ class Listener : public win::Dialog {
 };
 
 TEST_F(WidgetTest, PrivateMessagesGoDownTheStackOfOpenDialogsEachOfferedOnce) {
-    start("-s");
+    run("", "-s");
     const UINT forLower = WM_APP + 7, forNone = WM_APP + 8;
     Listener lower(widget->hwnd(), forLower), upper(widget->hwnd(), 0);
     INT_PTR upperResult = 0;
-    shown = [&](win::Dialog& dialog) {
+    script.whenShown = [&](win::Dialog& dialog) {
         if (&dialog == &lower) {
             upperResult = widget->RunChildDialog(upper);
             PostMessageW(lower.hwnd(), WM_COMMAND, IDOK, 0);
