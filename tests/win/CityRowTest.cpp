@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
-#include "WinTestSupport.h"
+#include "DialogFixture.h"
 #include "base/Texts.h"
-#include "engine/JobQueue.h"
-#include "engine/ThreadMessageNotifier.h"
 #include "model/ForecastDates.h"
 #include "model/Records.h"
 #include "ui/CWidgetDlg.h"
@@ -72,17 +69,12 @@ class DatedWidget : public CWidgetDlg {
     CalendarDate today() const override { return date; }
 };
 
-TEST(CityRow, TheWidgetsRowsMoveOnAtMidnightWithoutARefresh) {
-    test::ScratchDir dir;
-    test::writeFile(dir.file("citylist.xml"),
-                    "<citylist><city name=\"Calgary\" param=\"wc:1\">"
-                    "<forecast date=\"2026-12-07\" day=\"Monday\" />"
-                    "<forecast date=\"2026-12-08\" day=\"Tuesday\" />"
-                    "</city></citylist>");
-    JobQueue queue;
-    ThreadMessageNotifier notifier;
-    RefreshEngine engine;
-    engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, nullptr, nullptr});
+using CityRowTest = test::DialogFixture;
+
+TEST_F(CityRowTest, TheWidgetsRowsMoveOnAtMidnightWithoutARefresh) {
+    start(
+        "<city name=\"Calgary\" param=\"wc:1\"><forecast date=\"2026-12-07\" day=\"Monday\" />"
+        "<forecast date=\"2026-12-08\" day=\"Tuesday\" /></city>");
     DatedWidget widget(engine, dir.path(), "");
     win::setMainWindow(&widget);
     ASSERT_TRUE(widget.Create());
