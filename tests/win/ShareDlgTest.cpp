@@ -93,7 +93,8 @@ class ShareDlgTest : public ::testing::Test {
     std::unique_ptr<TestShare> dialog;
 };
 
-// A given position, or a single city, is shared at once and the dialog is never seen.
+// A given position, or a single city, is shared at once and the dialog is never seen. The mail's
+// texts for each number of days are the share mail's own test's.
 TEST_F(ShareDlgTest, DirectSharesTakeTheDaysFromTodayOnOrFallBackToTheGeneralText) {
     struct Case {
         std::string cities, days;
@@ -103,10 +104,7 @@ TEST_F(ShareDlgTest, DirectSharesTakeTheDaysFromTodayOnOrFallBackToTheGeneralTex
     } const cases[] = {
         {city("Calgary", 5, 5), "3", -1, "Calgary", 3},
         {kTwoCities, "5", 1, "Z%C3%BCrich", 3},
-        {kTwoCities, "1", 0, "Calgary", 1},
-        {kTwoCities, "0", 0, "general", 0},
         {city("Oslo", 5, 2), "5", -1, "general", 0},  // every day gone by
-        {city("Calgary", 1, 0), "5", -1, "general", 0},
         {"", "5", -1, "general", 0},
         {kTwoCities, "5", 7, "general", 0},
     };
