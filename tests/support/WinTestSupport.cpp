@@ -63,19 +63,38 @@ COLORREF Canvas::at(int x, int y) const {
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }
 
-RECT Canvas::inkBox(COLORREF background) const {
+RECT Canvas::box(const std::function<bool(COLORREF)>& match, RECT area) const {
+    if (IsRectEmpty(&area)) {
+        area = {0, 0, width_, height_};
+    }
     RECT box{INT_MAX, INT_MAX, -1, -1};
-    for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            if (at(x, y) != background) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y) {
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x) {
+            if (match(at(x, y))) {
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
             }
         }
     }
     return box;
+}
+
+void Canvas::ownerDraw(HWND parent, HWND control, int index, UINT state) const {
+    wchar_t kind[16] = {};
+    GetClassNameW(control, kind, 16);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = lstrcmpiW(kind, L"Button") == 0 ? ODT_BUTTON : ODT_LISTBOX;
+    item.CtlID = static_cast<UINT>(GetDlgCtrlID(control));
+    item.itemID = static_cast<UINT>(index);
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = state;
+    item.hwndItem = control;
+    item.hDC = dc_;
+    item.rcItem = {0, 0, width_, height_};
+    if (item.CtlType == ODT_LISTBOX) {
+        item.itemData = static_cast<ULONG_PTR>(SendMessageW(control, LB_GETITEMDATA, index, 0));
+    }
+    SendMessageW(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace brisalune::test

@@ -1,6 +1,6 @@
 // Helpers of the Windows tests: the source tree's path under Wine, pumping the thread's
 // messages through the program's own pre-translation chain, and a 32-bit canvas whose pixels
-// can be read back.
+// can be read back and that owner-drawn controls can be asked to draw on.
 #pragma once
 
 #include <windows.h>
@@ -32,9 +32,11 @@ class Canvas {
     int width() const { return width_; }
     int height() const { return height_; }
     COLORREF at(int x, int y) const;
-    // The bounding box of every pixel that differs from `background` (right and bottom
-    // exclusive); right is -1 when there is none.
-    RECT inkBox(COLORREF background) const;
+    // The bounding box of the pixels of `area` (all when empty) that `match` takes, right and
+    // bottom exclusive; right is -1 when there is none.
+    RECT box(const std::function<bool(COLORREF)>& match, RECT area = {}) const;
+    // Asks `parent` to draw its owner-drawn `control` (its item `index` for a list) here.
+    void ownerDraw(HWND parent, HWND control, int index = 0, UINT state = 0) const;
 
   private:
     int width_;

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "WinTestSupport.h"
@@ -15,6 +18,7 @@
 #include "engine/RefreshEngine.h"
 #include "engine/ThreadMessageNotifier.h"
 #include "store/RegistryRunEntry.h"
+#include "win/Dialog.h"
 #include "win/Window.h"
 
 namespace brisalune::test {
@@ -46,6 +50,41 @@ class DialogFixture : public ::testing::Test {
     FakeTimer timer;
     RegistryRunEntry runEntry;
     RefreshEngine engine;
+};
+
+// The user of the thread's dialogs while it lives: message boxes get the answers in order (No
+// once they run out), every menu the one choice; `whenShown` plays each modal dialog.
+struct Script {
+    std::deque<int> answers;
+    UINT menuAnswer = 0;
+    std::vector<std::wstring> questions;  // "caption: text"
+    std::vector<std::wstring> menus;      // the items, joined by "|"
+    std::function<void()> whileAsked;     // runs once, while the next question is open
+    std::function<void(win::Dialog&)> whenShown = [](win::Dialog&) {};
+
+    win::ScriptedUserScope scope{win::ScriptedUser{
+        [this](win::Dialog&, const std::wstring& text, const std::wstring& caption, UINT) {
+            questions.push_back(caption + L": " + text);
+            if (whileAsked) {
+                std::exchange(whileAsked, nullptr)();
+            }
+            const int answer = answers.empty() ? IDNO : answers.front();
+            if (!answers.empty()) {
+                answers.pop_front();
+            }
+            return answer;
+        },
+        [this](win::Dialog&, HMENU menu) {
+            std::wstring items;
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[64] = {};
+                GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+                items += (i > 0 ? L"|" : L"") + std::wstring(text);
+            }
+            menus.push_back(items);
+            return menuAnswer;
+        },
+        [this](win::Dialog& dialog) { whenShown(dialog); }}};
 };
 
 // A <forecast> element of citylist.xml.

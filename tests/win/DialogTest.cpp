@@ -12,7 +12,6 @@
 
 #include "WinTestSupport.h"
 #include "win/Dialog.h"
-#include "win/Handles.h"
 #include "win/WinText.h"
 
 namespace brisalune {
@@ -73,8 +72,6 @@ class TestDialog : public win::Dialog {
 
     ProbeList& list;
     std::string typed;  // the edit's text when OK was pressed
-    using Dialog::askUser;
-    using Dialog::trackMenu;
 
   protected:
     void OnOK() override {
@@ -211,28 +208,6 @@ TEST_F(DialogTest, ListMessagesReachTheListObjectUntilTheWindowEnds) {
     dialog.reset();
     std::sort(log.begin() + 4, log.end());
     EXPECT_EQ(log, (Log{"key", "char", "delete 3", "list window ends", "delete 1", "delete 2"}));
-}
-
-TEST_F(DialogTest, QuestionsAndMenusGoToTheScriptedUserWhileItsScopeLasts) {
-    win::Menu menu(CreatePopupMenu());
-    AppendMenuW(menu.get(), MF_STRING, 42, L"Only");
-    win::ScriptedUser user;
-    user.answer = [&](win::Dialog& asking, const std::wstring& text, const std::wstring& caption,
-                      UINT buttons) {
-        return &asking == &owner && text == L"Sure?" && caption == L"Query" && buttons == MB_YESNO
-                   ? IDYES
-                   : IDNO;
-    };
-    user.choose = [](win::Dialog&, HMENU shown) { return GetMenuItemID(shown, 0); };
-    win::ScriptedUserScope scope(std::move(user));
-    EXPECT_EQ(owner.askUser(L"Sure?", L"Query", MB_YESNO), IDYES);
-    EXPECT_EQ(owner.trackMenu(menu.get(), 0, 0, owner.hwnd()), 42u);
-    {
-        win::ScriptedUserScope silent{win::ScriptedUser{}};
-        EXPECT_EQ(owner.askUser(L"Sure?", L"Query", MB_YESNO), IDCANCEL) << "a closed box";
-        EXPECT_EQ(owner.trackMenu(menu.get(), 0, 0, owner.hwnd()), 0u) << "a closed menu";
-    }
-    EXPECT_EQ(owner.askUser(L"Sure?", L"Query", MB_YESNO), IDYES) << "the outer scope is back";
 }
 
 }  // namespace

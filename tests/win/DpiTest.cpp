@@ -8,12 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "DialogFixture.h"
 #include "base/Texts.h"
@@ -31,244 +29,93 @@ namespace brisalune {
 namespace {
 
 const wchar_t kDpiVariable[] = L"BRISALUNE_TEST_DPI";
-const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 // The colours of the test pictures (make_dpi_pictures.py): the 96-DPI one and the double size.
 const COLORREF kSingleColour = RGB(200, 40, 40);
 const COLORREF kDoubleColour = RGB(40, 160, 40);
-
-// ---- the parent: one child process per DPI --------------------------------------------------
-
-// The display's DPI as Wine reads it at a process's start, put back as it was at the end.
-class LogPixelsSetting {
-  public:
-    explicit LogPixelsSetting(DWORD dpi) {
-        DWORD size = sizeof before_;
-        had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
-                            &before_, &size) == ERROR_SUCCESS;
-        set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi,
-                               sizeof dpi) == ERROR_SUCCESS;
-    }
-    ~LogPixelsSetting() {
-        if (had_) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &before_,
-                            sizeof before_);
-        } else {
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
-        }
-    }
-    LogPixelsSetting(const LogPixelsSetting&) = delete;
-    LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
-
-    bool set() const { return set_; }
-
-  private:
-    bool had_ = false;
-    bool set_ = false;
-    DWORD before_ = 0;
-};
-
-// Runs this program's AtDisplayDpi tests in a child process told to expect `dpi`; answers its
-// exit code and appends what it printed to `output`.
-DWORD runAtDpi(int dpi, std::string& output) {
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command =
-        L"\"" + std::wstring(exe) + L"\" --gtest_filter=AtDisplayDpi.* --gtest_color=no";
-
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        return 1000;
-    }
-    win::Handle reader(readEnd);
-    win::Handle writer(writeEnd);
-    SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writer.get();
-    startup.hStdError = writer.get();
-    PROCESS_INFORMATION process{};
-    SetEnvironmentVariableW(kDpiVariable, std::to_wstring(dpi).c_str());
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    SetEnvironmentVariableW(kDpiVariable, nullptr);
-    if (!started) {
-        return 1001;
-    }
-    win::Handle child(process.hProcess);
-    CloseHandle(process.hThread);
-    writer.reset();
-
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(reader.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        output.append(buffer, got);
-    }
-    WaitForSingleObject(child.get(), INFINITE);
-    DWORD code = 1002;
-    GetExitCodeProcess(child.get(), &code);
-    return code;
-}
 
 TEST(DisplayScaling, NothingIsClippedAndPicturesAreDrawnAtTheScaledSizeAt96_144And192Dpi) {
     if (GetEnvironmentVariableW(kDpiVariable, nullptr, 0) != 0) {
         GTEST_SKIP() << "a child runs only the AtDisplayDpi tests";
     }
-    for (const int dpi : {96, 144, 192}) {
+    const wchar_t* key = L"Control Panel\\Desktop";
+    DWORD before = 0, size = sizeof before;
+    const bool had = RegGetValueW(HKEY_CURRENT_USER, key, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                                  &before, &size) == ERROR_SUCCESS;
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    for (const DWORD dpi : {96, 144, 192}) {
+        ASSERT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi),
+            ERROR_SUCCESS);
+        SetEnvironmentVariableW(kDpiVariable, std::to_wstring(dpi).c_str());
+        FILE* child = _wpopen(
+            (L"\"\"" + std::wstring(exe) + L"\" --gtest_filter=AtDisplayDpi.* 2>&1\"").c_str(),
+            L"r");
+        SetEnvironmentVariableW(kDpiVariable, nullptr);
         std::string output;
-        DWORD code = 0;
-        {
-            LogPixelsSetting setting(static_cast<DWORD>(dpi));
-            ASSERT_TRUE(setting.set());
-            code = runAtDpi(dpi, output);
+        char line[1024];
+        while (child != nullptr && std::fgets(line, sizeof line, child) != nullptr) {
+            output += line;
         }
-        EXPECT_EQ(code, 0u) << "at " << dpi << " DPI:\n" << output;
+        EXPECT_EQ(child != nullptr ? _pclose(child) : -1, 0) << "at " << dpi << " DPI:\n" << output;
         EXPECT_NE(output.find("[  PASSED  ] 4 tests"), std::string::npos) << output;
+    }
+    if (had) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &before, sizeof before);
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels");
     }
 }
 
-// ---- the children: the program's windows at the DPI they were started with ----------------
-
-int expectedDpi() {
-    wchar_t value[16] = {};
-    return GetEnvironmentVariableW(kDpiVariable, value, 16) != 0 ? _wtoi(value) : 0;
-}
-
-LONG widthOf(const RECT& rect) {
-    return rect.right - rect.left;
-}
-LONG heightOf(const RECT& rect) {
-    return rect.bottom - rect.top;
-}
-
-SIZE extentOf(HFONT font, const std::string& text) {
-    win::WindowDc screen(nullptr);
-    win::SelectedObject select(screen.get(), font);
-    const std::wstring wide = widen(text);
-    SIZE extent{};
-    GetTextExtentPoint32W(screen.get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
-    return extent;
+std::string text(const RECT& r) {
+    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " +
+           std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
 }
 
 // The text, drawn in `font` on one line, fits the band.
-::testing::AssertionResult fits(HFONT font, const std::string& text, const RECT& band) {
-    const SIZE extent = extentOf(font, text);
-    if (extent.cx > 0 && extent.cx <= widthOf(band) && extent.cy <= heightOf(band)) {
+::testing::AssertionResult fits(HFONT font, const std::string& words, const RECT& band) {
+    win::WindowDc screen(nullptr);
+    win::SelectedObject select(screen.get(), font);
+    const std::wstring wide = widen(words);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen.get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
+    if (extent.cx > 0 && extent.cx <= band.right - band.left &&
+        extent.cy <= band.bottom - band.top) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure()
-           << "\"" << text << "\" is " << extent.cx << " x " << extent.cy << " pixels, its band "
-           << widthOf(band) << " x " << heightOf(band);
+    return ::testing::AssertionFailure() << "\"" << words << "\" is " << extent.cx << " x "
+                                         << extent.cy << " pixels, its band " << text(band);
 }
 
-bool closeTo(COLORREF a, COLORREF b) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= 3 &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= 3 && std::abs(GetBValue(a) - GetBValue(b)) <= 3;
-}
-
-// The bounding box of the pixels of `colour` in `area`; right is -1 when there is none.
-RECT boxOf(const test::Canvas& canvas, COLORREF colour, const RECT& area) {
-    RECT box{area.right, area.bottom, -1, -1};
-    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, canvas.height()); ++y) {
-        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, canvas.width());
-             ++x) {
-            if (closeTo(canvas.at(x, y), colour)) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
-            }
-        }
-    }
-    return box;
-}
-
-std::string text(const RECT& rect) {
-    return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
-           std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")";
-}
-
-// A test picture of 96-DPI size `width` x `height` in `area` of the canvas stands at `at` at
-// its size scaled to `dpi`, drawn from the double size above 96 DPI when `doubled`; the other
+// A test picture of 96-DPI size `width` x `height` in `area` of the canvas stands at `at` at its
+// size scaled to `dpi`, drawn from the double size above 96 DPI when there is one; the other
 // size shows nowhere.
-void expectPicture(const test::Canvas& canvas, const RECT& area, int dpi, int width, int height,
-                   POINT at, bool doubled = true) {
-    const RECT want{at.x, at.y, at.x + win::dpiScaled(width, dpi),
-                    at.y + win::dpiScaled(height, dpi)};
+void expectPicture(const test::Canvas& canvas, const RECT& area, int dpi, SIZE size, POINT at,
+                   bool doubled = true) {
+    const auto boxOf = [&](COLORREF colour) {
+        return canvas.box(
+            [colour](COLORREF c) {
+                return std::abs(GetRValue(c) - GetRValue(colour)) <= 3 &&
+                       std::abs(GetGValue(c) - GetGValue(colour)) <= 3 &&
+                       std::abs(GetBValue(c) - GetBValue(colour)) <= 3;
+            },
+            area);
+    };
     const bool fromDouble = doubled && dpi > win::kBaseDpi;
-    const COLORREF shown = fromDouble ? kDoubleColour : kSingleColour;
-    const COLORREF other = fromDouble ? kSingleColour : kDoubleColour;
-    EXPECT_EQ(text(boxOf(canvas, shown, area)), text(want));
-    EXPECT_EQ(boxOf(canvas, other, area).right, -1) << "the other size of the picture shows";
+    EXPECT_EQ(text(boxOf(fromDouble ? kDoubleColour : kSingleColour)),
+              text({at.x, at.y, at.x + win::dpiScaled(size.cx, dpi),
+                    at.y + win::dpiScaled(size.cy, dpi)}));
+    EXPECT_EQ(boxOf(fromDouble ? kSingleColour : kDoubleColour).right, -1)
+        << "the other size of the picture shows";
 }
-
-RECT whole(const test::Canvas& canvas) {
-    return RECT{0, 0, canvas.width(), canvas.height()};
-}
-
-// An owner-draw request of a list's item, answered on a canvas of the item's size.
-std::unique_ptr<test::Canvas> drawItem(HWND parent, HWND list, int index) {
-    RECT item{};
-    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    auto canvas = std::make_unique<test::Canvas>(widthOf(item), heightOf(item), RGB(255, 255, 255));
-    DRAWITEMSTRUCT request{};
-    request.CtlType = ODT_LISTBOX;
-    request.CtlID = static_cast<UINT>(GetDlgCtrlID(list));
-    request.itemID = static_cast<UINT>(index);
-    request.itemAction = ODA_DRAWENTIRE;
-    request.hwndItem = list;
-    request.hDC = canvas->dc();
-    request.rcItem = RECT{0, 0, widthOf(item), heightOf(item)};
-    request.itemData = static_cast<ULONG_PTR>(SendMessageW(list, LB_GETITEMDATA, index, 0));
-    SendMessageW(parent, WM_DRAWITEM, request.CtlID, reinterpret_cast<LPARAM>(&request));
-    return canvas;
-}
-
-struct Argb {
-    int a, r, g, b;
-};
-
-// A picture of the program's resources as the decoder gives it.
-class Picture {
-  public:
-    explicit Picture(UINT id) { image_.LoadImageResource(id, L"PNG"); }
-    int width() const { return image_.width(); }
-    int height() const { return image_.height(); }
-    Argb at(int x, int y) const {
-        Gdiplus::ARGB c = 0;
-        Gdiplus::DllExports::GdipBitmapGetPixel(image_.bitmap(), x, y, &c);
-        return {int(c >> 24), int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
-    }
-    // The box of the pixels that cover at least half of what lies behind them.
-    RECT solidBox() const {
-        RECT box{width(), height(), -1, -1};
-        for (int y = 0; y < height(); ++y) {
-            for (int x = 0; x < width(); ++x) {
-                if (at(x, y).a >= 128) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
-            }
-        }
-        return box;
-    }
-
-  private:
-    ResourceImage image_;
-};
 
 // A program directory with the test pictures and one city whose texts are the widest of their
 // kind: a three-digit and a negative temperature, the longest weekday.
 class AtDisplayDpi : public test::DialogFixture {
   protected:
     void SetUp() override {
-        dpi = expectedDpi();
+        wchar_t value[16] = {};
+        dpi = GetEnvironmentVariableW(kDpiVariable, value, 16) != 0 ? _wtoi(value) : 0;
         if (dpi == 0) {
             GTEST_SKIP() << "runs in a child process at a DPI set by DisplayScaling";
         }
@@ -277,134 +124,119 @@ class AtDisplayDpi : public test::DialogFixture {
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::overwrite_existing);
         std::string days;
-        const char* weekdays[] = {"Wednesday", "Thursday", "Saturday", "Sunday", "Monday"};
-        for (const char* day : weekdays) {
+        for (const char* day : {"Wednesday", "Thursday", "Saturday", "Sunday", "Monday"}) {
             // Sky code 30 has a double-size test picture, 31 has none.
             days += test::forecastXml(-10, 100, days.empty() ? 30 : 31, "Mostly Cloudy", day);
         }
         start("<city name=\"Z\xC3\xBCrich\" param=\"wc:1\">" + days + "</city>");
+        widget.emplace(engine, dir.path(), "");
+        win::setMainWindow(&*widget);
+        ASSERT_TRUE(widget->Create());
+        UpdateWindow(widget->hwnd());
+        win::pumpWaitingMessages();
+    }
+    void TearDown() override {
+        widget.reset();
+        win::setMainWindow(nullptr);
+        DialogFixture::TearDown();
     }
 
     int dpi = 0;
+    std::optional<CWidgetDlg> widget;
 };
 
 TEST_F(AtDisplayDpi, WidgetRowsFitTheirTextsAndShowThePictureAtTheScaledSize) {
-    CWidgetDlg widget(engine, dir.path(), "");
-    win::setMainWindow(&widget);
-    ASSERT_TRUE(widget.Create());
-    win::pumpWaitingMessages();
-    CityListBox& list = widget.list();
-    ASSERT_EQ(SendMessageW(list.hwnd(), LB_GETCOUNT, 0, 0), 1);
+    CityListBox& list = widget->list();
     EXPECT_EQ(SendMessageW(list.hwnd(), LB_GETITEMHEIGHT, 0, 0),
               win::dpiScaled(CityListBox::kRowHeight, dpi));
-
-    // The status word the row shows while its city refreshes.
+    // With the status word the row shows while its city refreshes.
     engine.refreshAll(ORIGIN_USER);
     win::pumpWaitingMessages();
-    const CityRow& row = *widget.rows().at(0);
+    const CityRow& row = *widget->rows().at(0);
     ASSERT_EQ(row.text("tips"), "refresh ...");
-
     RECT item{};
     SendMessageW(list.hwnd(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
     OffsetRect(&item, -item.left, -item.top);
     const CityListBox::Layout layout = CityListBox::layoutOf(item, dpi);
-    const std::pair<const char*, RECT> bands[] = {{"conditions", layout.conditions},
-                                                  {"low", layout.low},
-                                                  {"high", layout.high},
-                                                  {"name", layout.name},
-                                                  {"day", layout.day},
-                                                  {"tips", layout.tips}};
-    for (const auto& [key, band] : bands) {
+    for (const auto& [key, band] :
+         {std::pair{"conditions", layout.conditions}, std::pair{"low", layout.low},
+          std::pair{"high", layout.high}, std::pair{"name", layout.name},
+          std::pair{"day", layout.day}, std::pair{"tips", layout.tips}}) {
         EXPECT_TRUE(fits(list.font(), row.text(key), band)) << key;
     }
-
-    const auto drawn = drawItem(widget.hwnd(), list.hwnd(), 0);
+    test::Canvas drawn(item.right, item.bottom, RGB(255, 255, 255));
+    drawn.ownerDraw(widget->hwnd(), list.hwnd());
     const SIZE picture{win::dpiScaled(55, dpi), win::dpiScaled(45, dpi)};
-    expectPicture(
-        *drawn, whole(*drawn), dpi, 55, 45,
-        POINT{(widthOf(layout.picture) - picture.cx) / 2, (heightOf(item) - picture.cy) / 2});
+    expectPicture(drawn, {}, dpi, {55, 45},
+                  {(layout.picture.right - layout.picture.left - picture.cx) / 2,
+                   (item.bottom - picture.cy) / 2});
 
     // The tray and the title bar take the small icon at the size the system asks for.
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(widget.smallIcon(), &info));
+    ASSERT_TRUE(GetIconInfo(widget->smallIcon(), &info));
     BITMAP bitmap{};
     GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXSMICON));
     EXPECT_EQ(bitmap.bmWidth, win::dpiScaled(16, dpi));
-    win::setMainWindow(nullptr);
 }
 
 TEST_F(AtDisplayDpi, ButtonsShowTheWholePictureAtTheScaledSize) {
-    CWidgetDlg widget(engine, dir.path(), "");
-    win::setMainWindow(&widget);
-    ASSERT_TRUE(widget.Create());
-    UpdateWindow(widget.hwnd());
-    win::pumpWaitingMessages();
     const UINT pictures[][2] = {{IDB_ADD_PNG, IDB_ADD_PNG_2X},
                                 {IDB_DELETE_PNG, IDB_DELETE_PNG_2X},
                                 {IDB_REFRESH_PNG, IDB_REFRESH_PNG_2X},
                                 {IDB_SETTINGS_PNG, IDB_SETTINGS_PNG_2X},
                                 {IDB_MORE_PNG, IDB_MORE_PNG_2X}};
     for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE("button " + std::to_string(i));
-        ImageButton& button = widget.button(i);
+        ImageButton& button = widget->button(i);
         RECT client{};
         GetClientRect(button.hwnd(), &client);
         test::Canvas drawn(client.right, client.bottom, RGB(1, 2, 3));
-        DRAWITEMSTRUCT request{};
-        request.CtlType = ODT_BUTTON;
-        request.CtlID = static_cast<UINT>(button.id());
-        request.itemAction = ODA_DRAWENTIRE;
-        request.hwndItem = button.hwnd();
-        request.hDC = drawn.dc();
-        request.rcItem = client;
-        SendMessageW(widget.hwnd(), WM_DRAWITEM, request.CtlID, reinterpret_cast<LPARAM>(&request));
+        drawn.ownerDraw(widget->hwnd(), button.hwnd());
         ASSERT_TRUE(button.cacheBuilt());
-
-        // The picture's solid part, where it should be at this size: from the double-size
-        // picture above 96 DPI.
-        const Picture source(pictures[i][dpi > win::kBaseDpi ? 1 : 0]);
-        const Picture single(pictures[i][0]);
-        const RECT solid = source.solidBox();
-        const double scale =
-            static_cast<double>(win::dpiScaled(single.width(), dpi)) / source.width();
-        const COLORREF background = drawn.at(0, 0);
-        RECT box{client.right, client.bottom, -1, -1};
-        for (int y = 0; y < client.bottom; ++y) {
-            for (int x = 0; x < client.right; ++x) {
-                const COLORREF c = drawn.at(x, y);
-                const int off = std::max({std::abs(GetRValue(c) - GetRValue(background)),
-                                          std::abs(GetGValue(c) - GetGValue(background)),
-                                          std::abs(GetBValue(c) - GetBValue(background))});
-                if (off >= 40) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
+        // The picture's solid part (what covers at least half of what lies behind) where it
+        // should be at this size: from the double-size picture above 96 DPI.
+        ResourceImage source, single;
+        source.LoadImageResource(pictures[i][dpi > win::kBaseDpi ? 1 : 0], L"PNG");
+        single.LoadImageResource(pictures[i][0], L"PNG");
+        RECT solid{source.width(), source.height(), -1, -1};
+        for (int y = 0; y < source.height(); ++y) {
+            for (int x = 0; x < source.width(); ++x) {
+                Gdiplus::ARGB c = 0;
+                Gdiplus::DllExports::GdipBitmapGetPixel(source.bitmap(), x, y, &c);
+                if (c >> 24 >= 128) {
+                    solid = {std::min<LONG>(solid.left, x), std::min<LONG>(solid.top, y),
+                             std::max<LONG>(solid.right, x + 1),
+                             std::max<LONG>(solid.bottom, y + 1)};
                 }
             }
         }
+        const double scale = double(win::dpiScaled(single.width(), dpi)) / source.width();
+        const COLORREF background = drawn.at(0, 0);
+        const RECT box = drawn.box([background](COLORREF c) {
+            return std::max({std::abs(GetRValue(c) - GetRValue(background)),
+                             std::abs(GetGValue(c) - GetGValue(background)),
+                             std::abs(GetBValue(c) - GetBValue(background))}) >= 40;
+        });
         const int slack = win::dpiScaled(3, dpi);
-        const auto why = text(box) + " in " + text(client) + ", solid part " + text(solid);
+        SCOPED_TRACE("button " + std::to_string(i) + ": " + text(box) + " in " + text(client) +
+                     ", solid part " + text(solid));
         // From the top left corner, and whole: nothing of it is cut off by the button's edges.
-        EXPECT_NEAR(box.left, solid.left * scale, slack) << why;
-        EXPECT_NEAR(box.top, solid.top * scale, slack) << why;
-        EXPECT_LT(box.right, client.right) << why;
-        EXPECT_LT(box.bottom, client.bottom) << why;
+        EXPECT_NEAR(box.left, solid.left * scale, slack);
+        EXPECT_NEAR(box.top, solid.top * scale, slack);
+        EXPECT_LT(box.right, client.right);
+        EXPECT_LT(box.bottom, client.bottom);
         // As large as the DPI makes it, not a small picture in the corner of a larger button;
         // where that would not fit the button, up to its edge.
         if (solid.right * scale < client.right - slack &&
             solid.bottom * scale < client.bottom - slack) {
-            EXPECT_NEAR(box.right, solid.right * scale, slack) << why;
-            EXPECT_NEAR(box.bottom, solid.bottom * scale, slack) << why;
+            EXPECT_NEAR(box.right, solid.right * scale, slack);
+            EXPECT_NEAR(box.bottom, solid.bottom * scale, slack);
         } else {
-            EXPECT_GE(std::max(box.right - client.right, box.bottom - client.bottom), -slack)
-                << why;
+            EXPECT_GE(std::max(box.right - client.right, box.bottom - client.bottom), -slack);
         }
     }
-    win::setMainWindow(nullptr);
 }
 
 TEST_F(AtDisplayDpi, DetailsDaysFitTheirPlacesInTheWindowAndShowScaledPictures) {
@@ -414,8 +246,9 @@ TEST_F(AtDisplayDpi, DetailsDaysFitTheirPlacesInTheWindowAndShowScaledPictures) 
     GetClientRect(details.hwnd(), &client);
     win::Font font = CDetailsDlg::drawingFont(dpi);
     const std::optional<CityRecord> city = engine.cityAt(0);
-    ASSERT_TRUE(city);
     ASSERT_EQ(city->days().size(), 5u);
+    test::Canvas drawn(client.right, client.bottom, RGB(255, 255, 255));
+    details.Paint(drawn.dc(), client);
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE("day " + std::to_string(i));
         const ForecastDay& day = city->days()[static_cast<size_t>(i)];
@@ -426,16 +259,11 @@ TEST_F(AtDisplayDpi, DetailsDaysFitTheirPlacesInTheWindowAndShowScaledPictures) 
         EXPECT_TRUE(fits(font.get(), day.skytextday, place.wording));
         EXPECT_TRUE(fits(font.get(), temperatureText(day.low, true), place.low));
         EXPECT_TRUE(fits(font.get(), temperatureText(day.high, true), place.high));
-    }
-
-    test::Canvas drawn(client.right, client.bottom, RGB(255, 255, 255));
-    details.Paint(drawn.dc(), client);
-    // The second day's picture has no double size: above 96 DPI the one there is enlarged.
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE("day " + std::to_string(i));
-        const RECT picture = CDetailsDlg::dayLayout(client, i, dpi).picture;
-        const RECT area{0, picture.top, client.right, picture.bottom};
-        expectPicture(drawn, area, dpi, 55, 45, POINT{picture.left, picture.top}, i == 0);
+        // The second day's picture has no double size: above 96 DPI the one there is enlarged.
+        if (i < 2) {
+            expectPicture(drawn, {0, place.picture.top, client.right, place.picture.bottom}, dpi,
+                          {55, 45}, {place.picture.left, place.picture.top}, i == 0);
+        }
     }
 }
 
@@ -444,33 +272,32 @@ TEST_F(AtDisplayDpi, AddCityRowsAndKeywordBoxFitTheirTextsAndFlagsAreScaled) {
     CAddCityDlg addCity(nullptr, catalogue, engine, dir.path());
     ASSERT_TRUE(addCity.Create());
     IconListBox& list = addCity.list();
-    EXPECT_EQ(SendMessageW(list.hwnd(), LB_GETITEMHEIGHT, 0, 0),
-              win::dpiScaled(TextListBox::kRowHeight, dpi));
-    ASSERT_GE(addCity.shownNames().size(), 5u);
-    ASSERT_EQ(addCity.shownNames()[0], "Afghanistan");
-
+    const int height = win::dpiScaled(TextListBox::kRowHeight, dpi);
+    EXPECT_EQ(SendMessageW(list.hwnd(), LB_GETITEMHEIGHT, 0, 0), height);
+    ASSERT_EQ(addCity.shownNames().at(0), "Afghanistan");
     // The rows a person sees first: name from the text place to the row's end and bottom.
     for (int i = 0; i < 5; ++i) {
         RECT item{};
         SendMessageW(list.hwnd(), LB_GETITEMRECT, static_cast<WPARAM>(i),
                      reinterpret_cast<LPARAM>(&item));
         const RECT place = TextListBox::textRect(item, dpi);
-        const RECT band{place.left, place.top, item.right, item.bottom};
-        EXPECT_TRUE(fits(list.font(), addCity.shownNames()[static_cast<size_t>(i)], band));
+        EXPECT_TRUE(fits(list.font(), addCity.shownNames().at(static_cast<size_t>(i)),
+                         {place.left, place.top, item.right, item.bottom}));
     }
-    const auto drawn = drawItem(addCity.hwnd(), list.hwnd(), 0);
-    const int height = win::dpiScaled(24, dpi);
-    expectPicture(
-        *drawn, whole(*drawn), dpi, 32, 24,
-        POINT{win::dpiScaled(2, dpi), (win::dpiScaled(TextListBox::kRowHeight, dpi) - height) / 2});
+    RECT first{};
+    SendMessageW(list.hwnd(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+    test::Canvas drawn(first.right - first.left, height, RGB(255, 255, 255));
+    drawn.ownerDraw(addCity.hwnd(), list.hwnd());
+    expectPicture(drawn, {}, dpi, {32, 24},
+                  {win::dpiScaled(2, dpi), (height - win::dpiScaled(24, dpi)) / 2});
 
     // The keyword box's hint inside the box's text area.
     HintEdit& keyword = addCity.keyword();
     ASSERT_TRUE(keyword.hintShown());
     RECT area{};
     SendMessageW(keyword.hwnd(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
-    const HFONT editFont = reinterpret_cast<HFONT>(SendMessageW(keyword.hwnd(), WM_GETFONT, 0, 0));
-    EXPECT_TRUE(fits(editFont, keyword.hint(), area));
+    EXPECT_TRUE(fits(reinterpret_cast<HFONT>(SendMessageW(keyword.hwnd(), WM_GETFONT, 0, 0)),
+                     keyword.hint(), area));
 }
 
 }  // namespace

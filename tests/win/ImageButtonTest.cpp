@@ -2,8 +2,6 @@
 // pointer moves and clicks through the system's input queue, and messages go through the same
 // pre-translation chain as the program's modal loop.
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +12,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "ImageButtonTestIds.h"
@@ -23,7 +20,6 @@
 #include "draw/ResourceImage.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
-#include "win/Window.h"
 
 namespace brisalune {
 namespace {
@@ -32,9 +28,7 @@ using namespace std::chrono_literals;
 using State = ImageButton::State;
 
 constexpr int kButtonSize = 40;  // smaller than the 48-pixel test picture: it is cut off
-const POINT kPictureAt{20, 16};
-const POINT kMissingAt{80, 16};
-const POINT kGarbageAt{140, 16};
+const POINT kPictureAt{20, 16}, kMissingAt{80, 16}, kGarbageAt{140, 16};
 
 // What a window shows, copied to a canvas.
 std::unique_ptr<test::Canvas> shotOf(HWND window) {
@@ -56,24 +50,14 @@ struct Argb {
     int a, r, g, b;
 };
 
-// A picture as the decoder gives it, straight from the program's resources.
-class Picture {
-  public:
-    explicit Picture(UINT id) { image_.LoadImageResource(id, L"PNG"); }
-    int width() const { return image_.width(); }
-    int height() const { return image_.height(); }
-    Argb at(int x, int y) const {
-        if (x >= width() || y >= height()) {
-            return {0, 0, 0, 0};
-        }
-        Gdiplus::ARGB c = 0;
-        Gdiplus::DllExports::GdipBitmapGetPixel(image_.bitmap(), x, y, &c);
-        return {int(c >> 24), int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
-    }
-
-  private:
-    ResourceImage image_;
-};
+// The test picture as make_button_picture.py writes it: colours that differ from each
+// neighbour, values near 255, a clear band and a half-clear strip.
+Argb pictureAt(int x, int y) {
+    return {18 <= y && y < 26 ? 0
+            : x >= 30         ? 128
+                              : 255,
+            (x * 9 + y * 4) % 256, (x * 3 + y * 11 + 60) % 256, (200 + x + y) % 256};
+}
 
 struct Expected {
     COLORREF colour;
@@ -129,14 +113,11 @@ class ButtonHost : public win::Dialog {
 
   protected:
     bool OnInitDialog() override {
-        const std::tuple<ImageButton*, UINT, int, POINT> buttons[] = {
-            {&picture, IDP_TEST_PICTURE, IDC_PICTURE_BUTTON, kPictureAt},
-            {&missing, IDP_MISSING, IDC_MISSING_BUTTON, kMissingAt},
-            {&garbage, IDP_NOT_A_PICTURE, IDC_GARBAGE_BUTTON, kGarbageAt}};
+        const UINT pictures[] = {IDP_TEST_PICTURE, IDP_MISSING, IDP_NOT_A_PICTURE};
+        ImageButton* buttons[] = {&picture, &missing, &garbage};
         for (int i = 0; i < 3; ++i) {
-            const auto [button, image, id, at] = buttons[i];
-            loaded[i] = button->LoadImageResource(image, L"PNG");
-            SetWindowPos(item(id), nullptr, at.x, at.y, kButtonSize, kButtonSize,
+            loaded[i] = buttons[i]->LoadImageResource(pictures[i], L"PNG");
+            SetWindowPos(item(buttons[i]->id()), nullptr, 20 + 60 * i, 16, kButtonSize, kButtonSize,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
         return true;
@@ -215,7 +196,6 @@ class ImageButtonTest : public ::testing::Test {
         SetWindowPos(host->hwnd(), HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
         UpdateWindow(host->hwnd());
         test::pumpFor(100ms);
-        ASSERT_EQ(picture.width(), 48);
     }
     void TearDown() override {
         host.reset();
@@ -230,9 +210,9 @@ class ImageButtonTest : public ::testing::Test {
             const COLORREF background = patternAt(kPictureAt.x + x, kPictureAt.y + y, 0);
             if (state == State::Pressed) {
                 return x == 0 || y == 0 ? Expected{background, 1}
-                                        : over(background, picture.at(x - 1, y - 1));
+                                        : over(background, pictureAt(x - 1, y - 1));
             }
-            return over(background, picture.at(x, y), state == State::Hot);
+            return over(background, pictureAt(x, y), state == State::Hot);
         };
     }
 
@@ -244,14 +224,7 @@ class ImageButtonTest : public ::testing::Test {
     // What one owner-draw request paints on a canvas of a colour no picture has.
     std::unique_ptr<test::Canvas> drawnBy(const ImageButton& button) const {
         auto canvas = std::make_unique<test::Canvas>(kButtonSize, kButtonSize, RGB(1, 2, 3));
-        DRAWITEMSTRUCT item{};
-        item.CtlType = ODT_BUTTON;
-        item.CtlID = static_cast<UINT>(button.id());
-        item.itemAction = ODA_DRAWENTIRE;
-        item.hwndItem = button.hwnd();
-        item.hDC = canvas->dc();
-        item.rcItem = RECT{0, 0, kButtonSize, kButtonSize};
-        SendMessageW(host->hwnd(), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+        canvas->ownerDraw(host->hwnd(), button.hwnd());
         return canvas;
     }
 
@@ -262,22 +235,10 @@ class ImageButtonTest : public ::testing::Test {
         test::pumpFor(50ms);
     }
 
-    Picture picture{IDP_TEST_PICTURE};
     std::unique_ptr<ButtonHost> host;
 };
 
 TEST_F(ImageButtonTest, EachStateShowsItsPictureComposedOnceOverTheFirstBackground) {
-    // The part of the picture inside the button has clear, half and opaque pixels, some of
-    // them bright enough for the brightening to clamp.
-    int clear = 0, half = 0, opaque = 0, clamped = 0;
-    for (int i = 0; i < kButtonSize * kButtonSize; ++i) {
-        const Argb c = picture.at(i % kButtonSize, i / kButtonSize);
-        clear += c.a == 0;
-        half += c.a > 0 && c.a < 255;
-        opaque += c.a == 255;
-        clamped += c.a == 255 && c.b > 240;
-    }
-    ASSERT_TRUE(clear > 100 && half > 100 && opaque > 100 && clamped > 10);
     ASSERT_TRUE(host->loaded[0]);
     EXPECT_TRUE(host->picture.cacheBuilt());
 
