@@ -35,7 +35,6 @@ class HttpClientTest : public ::testing::Test {
     std::string getWeather(const std::string& location) {
         return get(FakeService::weatherUrl(location));
     }
-    // The answer exactly as the stand-in sends it for a well-behaved request.
     std::string rawWeather(const std::string& location) {
         return FakeService::get(FakeService::weatherPath(location));
     }
@@ -92,23 +91,12 @@ TEST_F(HttpClientTest, AnswersUpToOneMebibyteComeBackWholeAndLargerOnesFail) {
     }
 }
 
-TEST_F(HttpClientTest, AnAnswerStillTricklingInAtTheDeadlineFails) {
-    const auto start = Clock::now();
-    HttpClient client(log, std::chrono::seconds(2));
-    EXPECT_EQ(client.Get(FakeService::weatherUrl("trickle:1:100/" + kPlace)), "");
-    const double seconds = secondsSince(start);
-    EXPECT_GT(seconds, 2.0);
-    EXPECT_LT(seconds, 2.0 + 1.0 + 1.5) << "the deadline and one more byte's wait at most";
-    EXPECT_EQ(log.snapshot(), kException + "The answer did not arrive within 2 seconds.");
-}
-
 TEST_F(HttpClientTest, UnreachableServersGiveEmptyTextAtOnceAndNoLog) {
     const auto start = Clock::now();
     EXPECT_EQ(get("http://127.0.0.1:" + std::to_string(FakeService::closedPort()) + "/x"), "");
     EXPECT_LT(secondsSince(start), 4.0) << "a refused connection is not waited for";
     EXPECT_EQ(get("http://no-such-host.invalid/data.aspx"), "");
     EXPECT_EQ(get("not a url"), "");
-    EXPECT_EQ(get(""), "");
     EXPECT_EQ(log.snapshot(), "");
 }
 
