@@ -101,28 +101,20 @@ TEST(StoreFiles, WriteTheBytesTheyHaveAlwaysWrittenAndReadThemBack) {
 
 TEST(CityListStore, ReadsByPositionAndToleratesHandWrittenFiles) {
     ScratchDir dir;
-    writeFile(dir.file("citylist.xml"),
-              "<?xml version=\"1.0\"?>\r\n<mine>\r\n"
-              "  <city param=\"P\" name=\"N\"><forecast alert=\"1 \" low=\"x\" /></city>\r\n"
-              "  <town a=\"skip\" b=\"me\" />\r\n"
-              "  <City a=\"skip\" b=\"me\" />\r\n"
-              "  <city only=\"one\" />\r\n"
-              "  <city a=\"Second\" b=\"wc:2\" c=\"ignored\">\r\n"
-              "    <note />\r\n"
-              "    <forecast alert=\"01\" high=\"9\" odd=\"z\" />\r\n"
-              "    <forecast alert=\"1\" />\r\n"
-              "    <forecast />\r\n"
-              "  </city>\r\n"
-              "</mine>\r\n");
+    writeFile(
+        dir.file("citylist.xml"),
+        "<?xml version=\"1.0\"?>\r\n<mine><city param=\"P\" name=\"N\"><forecast alert=\"1 \" "
+        "low=\"x\" /></city><town a=\"skip\" b=\"me\" /><City a=\"skip\" b=\"me\" />"
+        "<city only=\"one\" /><city a=\"Second\" b=\"wc:2\" c=\"ignored\"><note /><forecast "
+        "alert=\"01\" high=\"9\" odd=\"z\" /><forecast alert=\"1\" /><forecast /></city></mine>");
     const CityTable table = test::savedCities(dir.path());
     ASSERT_EQ(table.count(), 2);
     EXPECT_EQ(std::tie(table.at(0)->info.name, table.at(0)->info.param), std::tie("P", "N"));
     EXPECT_EQ(table.at(0)->days(), ForecastList{ForecastDay()});
-    EXPECT_EQ(table.at(1)->info.name, "Second");
-    EXPECT_EQ(table.at(1)->info.cityIndex, 1);
-    ForecastDay high;
+    EXPECT_EQ(std::tie(table.at(1)->info.name, table.at(1)->info.cityIndex),
+              std::make_tuple("Second", 1));
+    ForecastDay high, alert;
     high.high = 9;
-    ForecastDay alert;
     alert.alert = true;
     EXPECT_EQ(table.at(1)->days(), (ForecastList{high, alert, ForecastDay()}));
 }
@@ -144,8 +136,6 @@ TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
              rest,
          "Montr\xE9"
          "al \xE9"},
-        {"<?xml version=\"1.0\" encoding=\"utf-8\"?>" + city + "\xE6\x9D\xB1&#x4E2D;" + rest,
-         "\xE6\x9D\xB1\xE4\xB8\xAD"},
         {city + "a&b &foo; &lt;&gt;&amp;&quot;&apos;" + rest, "ab foo; <>&\"'"},
         {city + "two\r\nlines\ttab" + rest, "two\nlines\ttab"},
         {"<!-- mine --><citylist><?pi x?><city name=\"c\" param=\"p\"><![CDATA[<city>]]>"
@@ -153,7 +143,6 @@ TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
          "c"},
         {"<citylist><city name=\"x\" param=\"p\" name=\"y\" /></citylist>", std::nullopt},
         {city + "&#12a;" + rest, std::nullopt},
-        {city + "&#X41;" + rest, std::nullopt},
         {"<citylist><city name=\"a\" param=\"p\"></citylist>", std::nullopt},
         {"", std::nullopt},  // nothing worth keeping: no copy
     };
@@ -166,8 +155,8 @@ TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
         store.load(table);
         ASSERT_EQ(table.count(), name ? 1 : 0) << file;
         if (name) {
-            EXPECT_EQ(table.at(0)->info.name, *name) << file;
-            EXPECT_EQ(table.at(0)->info.param, "p") << file;
+            EXPECT_EQ(std::tie(table.at(0)->info.name, table.at(0)->info.param),
+                      std::tie(*name, "p"));
         }
         const std::string copy = name || file.empty() ? "an older copy" : file;
         EXPECT_EQ(readFile(dir.file("citylist.xml.bad")), copy) << file;
@@ -271,22 +260,6 @@ TEST_F(WidgetListStoreTest, NoFileMeansNothingIsEverWritten) {
     store.OnJobStatus(record(0, STATUS_ADDED), 1);
     store.OnJobStatus(record(0, STATUS_REMOVED), 0);
     EXPECT_FALSE(test::exists(dir.file("widgetlist.xml")));
-}
-
-TEST_F(WidgetListStoreTest, LoadsByPositionAndWritesNoFollowedCity) {
-    writeFile(dir.file("widgetlist.xml"),
-              "<w><widget name=\"" + kZurich +
-                  "\" param=\"wc:1&amp;q=Z\" sel=\"2\" /><gadget name=\"x\" />"
-                  "<widget only=\"Name\" /></w>");
-    WidgetListStore store = loaded();
-    ASSERT_EQ(store.count(), 2);
-    EXPECT_EQ(std::tie(store.EntryAt(0)->name, store.EntryAt(0)->param),
-              std::tie(kZurich, "wc:1&q=Z"));
-    EXPECT_EQ(store.EntryAt(0)->selectedCity, 2);
-    EXPECT_EQ(std::tie(store.EntryAt(1)->name, store.EntryAt(1)->param), std::tie("Name", ""));
-    EXPECT_EQ(store.EntryAt(2), nullptr);
-    ASSERT_TRUE(store.Save());
-    EXPECT_EQ(loaded().EntryAt(0)->selectedCity, 0);
 }
 
 TEST_F(WidgetListStoreTest, FollowsTheCitiesThroughAddsAndRemovals) {
