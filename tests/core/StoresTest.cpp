@@ -80,11 +80,11 @@ TEST(StoreFiles, WriteTheBytesTheyHaveAlwaysWrittenAndReadThemBack) {
 
     test::FakeRunEntry runEntry;
     SettingsStore settings("1", "", "3 & <4> \"x\" 'y'", "0");
-    settings.attach(dir.path(), &runEntry);
+    settings.attach(dir.path(), dir.path(), &runEntry);
     settings.Save();
     EXPECT_EQ(readFile(dir.file("settings.xml")), golden("settings.xml"));
     SettingsStore reread("0", "1", "3", "1");
-    reread.attach(dir.path(), &runEntry);
+    reread.attach(dir.path(), dir.path(), &runEntry);
     reread.Load();
     EXPECT_EQ(reread.values, settings.values);
 
@@ -187,11 +187,12 @@ class SettingsStoreTest : public ::testing::Test {
   protected:
     SettingsStore load() {
         SettingsStore store("0", "1", "3", "1");
-        store.attach(dir.path(), &runEntry);
+        store.attach(dir.path(), kProgramDirectory, &runEntry);
         store.Load();
         return store;
     }
 
+    static constexpr char kProgramDirectory[] = "C:\\Program Files\\Brisalune";
     ScratchDir dir;
     test::FakeRunEntry runEntry;
 };
@@ -207,6 +208,14 @@ TEST_F(SettingsStoreTest, WithoutAReadableFileTheDefaultsStandAndNothingIsWritte
         EXPECT_EQ(load().values, (Settings{"0", "1", "3", "1"})) << broken;
         EXPECT_EQ(readFile(dir.file("settings.xml.bad")), broken);
     }
+}
+
+// The entry starts the program where it stands, wherever its settings are kept.
+TEST_F(SettingsStoreTest, TheRunEntryNamesTheProgramsOwnFolder) {
+    SettingsStore store = load();
+    store.values.startonboot = "1";
+    store.Save();
+    EXPECT_EQ(runEntry.value, "\"C:\\Program Files\\Brisalune\\Brisalune.exe\" -s");
 }
 
 TEST_F(SettingsStoreTest, ReadsAttributesByElementWithTheLastOneWinning) {

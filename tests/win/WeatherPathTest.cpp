@@ -146,7 +146,8 @@ TEST_F(WeatherPathTest, EveryFaultIsOneFailureWithItsReasonAndNoAnswerHoldsTheWo
     };
     const auto start = std::chrono::steady_clock::now();
     refresh();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2 * kDeadline + 10s);
+    // The trickle alone would take minutes without the deadline; the margin is for a busy machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2 * kDeadline + 30s);
     EXPECT_EQ(queue.size(), 0u) << "nothing queued again";
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(engine.cityAt(i)->info.status, cases[i].days > 0 ? STATUS_UPDATED : STATUS_FAILED)
