@@ -165,24 +165,6 @@ TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
     }
 }
 
-TEST(CityListStore, SaveStoppedBeforeTheReplaceLeavesTheOldFileWhole) {
-    ScratchDir dir;
-    CityListStore store(dir.path());
-    CityTable table = awkwardTable();
-    ASSERT_TRUE(store.save(table));
-    const std::string before = readFile(dir.file("citylist.xml"));
-    table.removeAt(0);
-    {
-        const test::ReplaceHook stop([](const std::string&) { return false; });
-        EXPECT_FALSE(store.save(table));
-    }
-    EXPECT_EQ(readFile(dir.file("citylist.xml")), before);
-    // The next change writes the file as usual, over the abandoned temporary one.
-    EXPECT_TRUE(store.save(table));
-    EXPECT_EQ(test::savedCities(dir.path()).count(), 4);
-    EXPECT_FALSE(CityListStore(dir.file("no such folder")).save(table));
-}
-
 class SettingsStoreTest : public ::testing::Test {
   protected:
     SettingsStore load() {
