@@ -4,7 +4,8 @@
 The program's tests read the stand-in's delivery faults (cut-off, reset, stalled, trickled,
 redirected answers, kept posts, and the rules and counts that select them) through WinInet
 and would fail on a wrong one; these check what they cannot: that the answers have the real
-services' shape and that the misbehaviours are the answers they claim to be."""
+services' shape and that the misbehaviours those tests use are what they claim to be. Modes
+only for trying things by hand go untested."""
 
 import datetime
 import http.client
@@ -51,9 +52,6 @@ class StandInTest(unittest.TestCase):
     def weather(self, location):
         return self.get("/data.aspx?weadegreetype=F&wealocations=" + location)
 
-    def forecasts(self, location):
-        return ET.fromstring(self.weather(location)[1])[0].findall("forecast")
-
     def test_weather_answer_has_the_services_shape_and_stays_the_same(self):
         status, body = self.weather(CALGARY)
         self.assertEqual(status, 200)
@@ -73,10 +71,6 @@ class StandInTest(unittest.TestCase):
         self.assertEqual(self.weather(CALGARY)[1], body)
         escaped = self.weather("wc:5913490&amp;q=Calgary%2c+CAN")[1]
         self.assertEqual(ET.fromstring(escaped)[0].get("weatherlocationname"), "Calgary, CAN")
-        for location, count in (("days:8/" + CALGARY, 8), ("forecasts:3/" + CALGARY, 3),
-                                ("unknown/" + CALGARY, 0)):
-            self.assertEqual(len(self.forecasts(location)), count, location)
-        self.assertIn(self.forecasts("lang:ru/" + CALGARY)[0].get("day"), fs.DAY_NAMES["ru"][0])
 
     def test_open_meteo_answer_has_the_documented_shape_and_stays_the_same(self):
         status, body = self.get(OPEN_METEO)
@@ -93,7 +87,6 @@ class StandInTest(unittest.TestCase):
                                  73, 75, 77, 80, 81, 82, 85, 86, 95, 96, 99))
             self.assertTrue(0 <= chance <= 100)
         self.assertEqual(self.get(OPEN_METEO)[1], body)
-        self.assertEqual(self.get("/v1/forecast?latitude=91&longitude=0")[0], 400)
 
     def test_misbehaviours_are_the_answers_they_claim_to_be(self):
         normal = self.weather(CALGARY)[1]
@@ -112,13 +105,6 @@ class StandInTest(unittest.TestCase):
             self.assertEqual(len(body), size)
             self.assertGreaterEqual(max(len(line) for line in body.split(b"\n")), longest)
             self.assertEqual(len(ET.fromstring(body)[0].findall("forecast")), 5)
-        self.assertEqual(self.weather("forecasts")[1].count(b"<forecast/>"), 1000000)
-        for mode, check in (("missing", lambda a: "daily" not in a),
-                            ("ragged", lambda a: len(a["daily"]["time"]) == 7 and
-                             len(a["daily"]["precipitation_probability_max"]) == 6),
-                            ("stale:9", lambda a: a["daily"]["time"][-1] < TODAY.isoformat())):
-            self.get("/_control/mode?location=51.05011,-114.08529&mode=" + mode)
-            self.assertTrue(check(json.loads(self.get(OPEN_METEO)[1])), mode)
 
 
 if __name__ == "__main__":
