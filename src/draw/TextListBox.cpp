@@ -97,40 +97,12 @@ LRESULT TextListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return result;
         }
         case WM_RBUTTONUP:
-            askForMenu(lParam);
+            selectAndAskForMenu(lParam);
             break;
         default:
             break;
     }
     return Default(message, wParam, lParam);
-}
-
-void TextListBox::askForMenu(LPARAM point) {
-    // Below the last row this is the last row; in an empty list nothing is selected.
-    const LRESULT hit = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, point);
-    SendMessageW(hwnd_, LB_SETCURSEL, LOWORD(hit), 0);
-    repaintSelection();
-    RECT window;
-    GetWindowRect(hwnd_, &window);
-    SendMessageW(parent(), WM_LISTITEM_MENU, static_cast<WPARAM>(GET_X_LPARAM(point) + window.left),
-                 static_cast<LPARAM>(GET_Y_LPARAM(point) + window.top));
-}
-
-void TextListBox::repaintSelection() {
-    const int current = selection();
-    if (current == lastPainted_) {
-        return;
-    }
-    RECT rect;
-    if (lastPainted_ >= 0 && SendMessageW(hwnd_, LB_GETITEMRECT, lastPainted_,
-                                          reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
-        InvalidateRect(hwnd_, &rect, TRUE);
-    }
-    if (current >= 0 &&
-        SendMessageW(hwnd_, LB_GETITEMRECT, current, reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
-        InvalidateRect(hwnd_, &rect, TRUE);
-    }
-    lastPainted_ = current;
 }
 
 void TextListBox::drawItem(const DRAWITEMSTRUCT& item) const {

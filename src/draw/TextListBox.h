@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "win/Control.h"
+#include "win/ListControl.h"
 
 namespace brisalune {
 
-class TextListBox : public win::Control {
+class TextListBox : public win::ListControl {
   public:
     // Pixels at 96 DPI.
     static constexpr int kRowHeight = 40;
@@ -36,7 +36,6 @@ class TextListBox : public win::Control {
     // Selects the row as a click would, without telling the parent.
     void Select(int row);
     int count() const;
-    int lastPainted() const { return lastPainted_; }
     // The font the rows are drawn in.
     HFONT font() const;
 
@@ -54,11 +53,8 @@ class TextListBox : public win::Control {
 
   private:
     void drawItem(const DRAWITEMSTRUCT& item) const;
-    void repaintSelection();
-    void askForMenu(LPARAM point);
 
     const std::vector<std::string>* items_ = nullptr;
-    int lastPainted_ = -1;
 };
 
 }  // namespace brisalune

@@ -62,34 +62,9 @@ LRESULT CityListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return result;
     }
     if (message == WM_RBUTTONUP) {
-        const LRESULT hit = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, lParam);
-        // Below the last row this is the last row; an empty list selects nothing.
-        SendMessageW(hwnd_, LB_SETCURSEL, LOWORD(hit), 0);
-        repaintSelection();
-        RECT window;
-        GetWindowRect(hwnd_, &window);
-        SendMessageW(parent(), WM_LISTITEM_MENU,
-                     static_cast<WPARAM>(GET_X_LPARAM(lParam) + window.left),
-                     static_cast<LPARAM>(GET_Y_LPARAM(lParam) + window.top));
+        selectAndAskForMenu(lParam);
     }
     return Default(message, wParam, lParam);
-}
-
-void CityListBox::repaintSelection() {
-    const int current = static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0));
-    if (current == lastSelected_) {
-        return;
-    }
-    RECT rect;
-    if (lastSelected_ >= 0 && SendMessageW(hwnd_, LB_GETITEMRECT, lastSelected_,
-                                           reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
-        InvalidateRect(hwnd_, &rect, TRUE);
-    }
-    if (current >= 0 &&
-        SendMessageW(hwnd_, LB_GETITEMRECT, current, reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
-        InvalidateRect(hwnd_, &rect, TRUE);
-    }
-    lastSelected_ = current;
 }
 
 void CityListBox::drawItem(const DRAWITEMSTRUCT& item) const {

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "ui/CityRow.h"
-#include "win/Control.h"
+#include "win/ListControl.h"
 
 namespace brisalune {
 
 using CityRows = std::vector<std::unique_ptr<CityRow>>;
 
-class CityListBox : public win::Control {
+class CityListBox : public win::ListControl {
   public:
     // Pixels at 96 DPI.
     static constexpr int kRowHeight = 55;
@@ -39,8 +39,6 @@ class CityListBox : public win::Control {
     COLORREF textColour = RGB(11, 11, 11);
     bool separator = true;
 
-    int lastSelected() const { return lastSelected_; }
-
     bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     // Enter on a selected row opens the details like a double click.
     bool PreTranslateMessage(MSG& msg) override;
@@ -56,9 +54,6 @@ class CityListBox : public win::Control {
 
   private:
     void drawItem(const DRAWITEMSTRUCT& item) const;
-    void repaintSelection();
-
-    int lastSelected_ = -1;
 };
 
 }  // namespace brisalune
