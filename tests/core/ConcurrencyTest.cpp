@@ -18,45 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 
-TEST(JobQueueAndWorker, TwoProducersLoseNothingKeepTheirOrderAndTheStopEndsIt) {
-    JobQueue queue;
-    constexpr int kPerProducer = 5000;
-    std::vector<int> lastSeen(2, -1);
-    std::atomic<int> taken{0};
-    bool inOrder = true;
-    NetworkWorker worker(
-        queue, [](const std::string&) { return ForecastList(); },
-        [&](std::unique_ptr<WeatherJob> job, ForecastList) {
-            const int producer = job->name == "p0" ? 0 : 1;
-            inOrder = inOrder && job->cityIndex == lastSeen[producer] + 1;
-            lastSeen[producer] = job->cityIndex;
-            ++taken;
-        });
-    worker.Start();
-    worker.Start();
-    auto produce = [&](int producer) {
-        for (int i = 0; i < kPerProducer; ++i) {
-            auto job =
-                std::make_unique<WeatherJob>(i, "p" + std::to_string(producer), "", ORIGIN_USER);
-            job->kind = JOB_FETCH;
-            queue.Push(std::move(job));
-            if (i % 512 == 0) {
-                std::this_thread::sleep_for(200us);  // so pushes also meet a sleeping worker
-            }
-        }
-    };
-    std::thread first(produce, 0);
-    std::thread second(produce, 1);
-    first.join();
-    second.join();
-    ASSERT_TRUE(eventually([&] { return taken == 2 * kPerProducer; })) << "lost: " << taken;
-    ASSERT_TRUE(eventually([&] { return queue.workerWaiting(); })) << "the idle worker sleeps";
-    worker.Stop();
-    EXPECT_FALSE(worker.running());
-    EXPECT_TRUE(inOrder);
-    EXPECT_EQ(lastSeen, (std::vector<int>{kPerProducer - 1, kPerProducer - 1}));
-}
-
 struct EngineOverScratch {
     EngineOverScratch() {
         engine.initialise(EnginePlatform{dir.path(), &queue, &notifier, &timer, &runEntry});
@@ -69,6 +30,8 @@ struct EngineOverScratch {
     RefreshEngine engine;
 };
 
+// Two threads push jobs while the worker sleeps and wakes thousands of times: a lost job or
+// wake-up leaves the queue full or a city refreshing for ever.
 TEST(EngineStress, ThreeThreadsForAFewSecondsLeaveTableAndFileConsistent) {
     EngineOverScratch setup;
     RefreshEngine& engine = setup.engine;
