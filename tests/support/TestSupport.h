@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/FileIo.h"
 #include "engine/RefreshEngine.h"
 #include "store/RunEntry.h"
 
@@ -32,7 +33,9 @@ class ScratchDir {
 };
 
 std::filesystem::path fsPath(const std::string& utf8);
-bool exists(const std::string& path);
+inline bool exists(const std::string& path) {
+    return std::filesystem::exists(fsPath(path));
+}
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // The file's text with CR LF turned into LF, for comparing layouts across platforms.
@@ -48,8 +51,10 @@ bool eventually(const std::function<bool()>& condition,
 // Runs `hook` between a save's flushed temporary file and its replace, for its scope.
 class ReplaceHook {
   public:
-    explicit ReplaceHook(std::function<bool(const std::string& target)> hook);
-    ~ReplaceHook();
+    explicit ReplaceHook(std::function<bool(const std::string& target)> hook) {
+        fileio::setBeforeReplaceHookForTests(std::move(hook));
+    }
+    ~ReplaceHook() { fileio::setBeforeReplaceHookForTests(nullptr); }
     ReplaceHook(const ReplaceHook&) = delete;
     ReplaceHook& operator=(const ReplaceHook&) = delete;
 };
@@ -64,9 +69,18 @@ class FakeNotifier : public StatusNotifier {
         int cityIndex;
         int status;
     };
-    std::vector<Note> notes();
-    void clear();
-    void refuse(bool refuse);
+    std::vector<Note> notes() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return notes_;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        notes_.clear();
+    }
+    void refuse(bool refuse) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        refuse_ = refuse;
+    }
 
   private:
     std::mutex mutex_;
@@ -78,10 +92,16 @@ class FakeTimer : public RefreshTimer {
   public:
     void setHours(int hours) override { record("setHours " + std::to_string(hours)); }
     void stop() override { record("stop"); }
-    std::vector<std::string> calls();
+    std::vector<std::string> calls() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return calls_;
+    }
 
   private:
-    void record(const std::string& call);
+    void record(const std::string& call) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        calls_.push_back(call);
+    }
     std::mutex mutex_;
     std::vector<std::string> calls_;
 };

@@ -27,37 +27,18 @@ sockaddr_in loopback(int port) {
     return address;
 }
 
-std::string percentEncoded(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const unsigned char byte : text) {
-        encoded += '%';
-        encoded += kHex[byte >> 4];
-        encoded += kHex[byte & 0x0F];
-    }
-    return encoded;
-}
-
 }  // namespace
 
-std::string FakeService::baseUrl() {
-    const char* url = std::getenv("BRISALUNE_WEATHER_URL");
-    return url != nullptr ? url : "";
-}
-
-RawAnswer FakeService::raw(const std::string& method, const std::string& pathAndQuery,
-                           const std::string& body) {
+std::string FakeService::get(const std::string& pathAndQuery) {
     const std::string base = baseUrl();
     const sockaddr_in address = loopback(std::atoi(base.c_str() + base.rfind(':') + 1));
     Connection connection;
-    std::string request = method + " " + pathAndQuery + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" +
-                          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    RawAnswer answer;
+    const std::string request = "GET " + pathAndQuery + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
     if (connect(connection.socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
             0 ||
         send(connection.socket, request.data(), static_cast<int>(request.size()), 0) !=
             static_cast<int>(request.size())) {
-        return answer;
+        return "";
     }
     std::string received;
     char buffer[16384];
@@ -65,27 +46,31 @@ RawAnswer FakeService::raw(const std::string& method, const std::string& pathAnd
         received.append(buffer, static_cast<size_t>(got));
     }
     const size_t headersEnd = received.find("\r\n\r\n");
-    if (received.compare(0, 5, "HTTP/") == 0 && headersEnd != std::string::npos) {
-        answer.status = std::atoi(received.c_str() + received.find(' ') + 1);
-        answer.body = received.substr(headersEnd + 4);
-    }
-    return answer;
+    return headersEnd == std::string::npos ? "" : received.substr(headersEnd + 4);
 }
 
 std::string FakeService::control(
     const std::string& verb, std::initializer_list<std::pair<std::string, std::string>> fields) {
     std::string query;
     for (const auto& [name, value] : fields) {
-        query += (query.empty() ? "?" : "&") + name + "=" + percentEncoded(value);
+        query += query.empty() ? "?" : "&";
+        query += name + "=";
+        for (const unsigned char byte : value) {
+            query += "%" + std::string(1, "0123456789ABCDEF"[byte >> 4]) +
+                     "0123456789ABCDEF"[byte & 0x0F];
+        }
     }
     return get("/_control/" + verb + query);
 }
 
 std::string FakeService::lastPostBody() {
-    const RawAnswer hex = raw("GET", "/_control/posts/-1");
+    const std::string hex = get("/_control/posts/-1");
+    if (hex.find_first_not_of("0123456789abcdef\n") != std::string::npos) {
+        return "";  // no post kept
+    }
     std::string bytes;
-    for (size_t i = 0; hex.status == 200 && i + 2 < hex.body.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.body.substr(i, 2), nullptr, 16));
+    for (size_t i = 0; i + 2 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     }
     return bytes;
 }
@@ -98,17 +83,6 @@ int FakeService::closedPort() {
     getsockname(probe.socket, reinterpret_cast<sockaddr*>(&address), &length);
     // Closed when the probe goes: the port was free a moment ago and nobody listens on it.
     return ntohs(address.sin_port);
-}
-
-std::string linesWithCrLf(const std::string& body) {
-    std::string text;
-    for (const char c : body) {
-        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    if (!body.empty() && body.back() != '\n') {
-        text += "\r\n";
-    }
-    return text;
 }
 
 }  // namespace brisalune::test

