@@ -31,6 +31,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FAKE_SERVICE = os.path.join(ROOT, "tools", "fake-service", "fake-service")
 WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 REFRESH = "32774"  # the tray menu's Refresh
+IDC_REFRESH = "1022"  # the widget's Refresh button
 MANUAL = ('<Settings><unit val="0" /><timeval timeval="0" /><days days="3" />'
           '<startonboot startonboot="0" /></Settings>\n')
 
@@ -245,6 +246,47 @@ class Figures:
                 raise RuntimeError("a refresh did not reach every city")
         time.sleep(3)
 
+    def log_size(self):
+        code, out = self.probe("log-size")
+        found = re.search(r"log (\d+)", out)
+        return int(found.group(1)) if code == 0 and found else None
+
+    def refreshes(self, pid, cities, at_start):
+        """Private memory every tenth of the refreshes, all cities each time, and what the
+        refresh log and Wine's WinInet alone account for."""
+        rounds = max(self.args.refreshes // cities, 10)
+        samples = []
+        logs = []
+        for _ in range(10):
+            self.refresh_rounds(rounds // 10, cities)
+            samples.append(self.memory(pid)[0])
+            if not logs:
+                logs.append(self.log_size())
+        logs.append(self.log_size())
+        done = rounds // 10 * 10 * cities
+        print("  %-36s %7.1f MiB" % ("after %d more refreshes" % done, samples[-1] / 1024))
+        print("  private every %d refreshes (MiB): %s" % (
+            done // 10, " ".join("%.2f" % (sample / 1024) for sample in samples)))
+        print("  change over the %d refreshes: %+.2f %% from start, %+.2f %% from the first "
+              "%d on" % (done, 100.0 * (samples[-1] - at_start) / at_start,
+                         100.0 * (samples[-1] - samples[0]) / samples[0], done // 10))
+        later = done - done // 10
+        print("  growth after the first %d: %.0f bytes per refresh" % (
+            done // 10, (samples[-1] - samples[0]) * 1024.0 / later))
+        if None not in logs:
+            print("  of which the refresh log's text: %.0f bytes per refresh (%d characters "
+                  "now; it keeps the newest 1 MiB)" % ((logs[1] - logs[0]) / later, logs[1]))
+        requests = max(done // 5, 100)
+        code, out = self.probe("wininet", str(requests))
+        found = re.search(r"wininet \d+ answered \d+ private (\d+) (\d+)", out)
+        if code == 0 and found:
+            print("  Wine's WinInet alone, %d plain GETs in a process of their own: %.0f bytes "
+                  "per request" % (requests, (int(found.group(2)) - int(found.group(1))) * 1024.0
+                                   / requests))
+        else:
+            print("  (the plain WinInet GETs failed: %s)" % out.strip())
+        sys.stdout.flush()
+
     def memory_figures(self):
         print("Private memory: RssAnon of the Wine process (Wine reports it as PagefileUsage "
               "and leaves PrivateUsage 0); VmRSS beside it")
@@ -257,20 +299,7 @@ class Figures:
             label = "%d cit%s, refreshed at start" % (count, "y" if count == 1 else "ies")
             print("  %-36s %7.1f MiB %7.1f MiB" % (label, private / 1024, rss / 1024), flush=True)
             if count == 100:
-                rounds = self.args.refreshes // count
-                tenth = max(rounds // 10, 1)
-                self.refresh_rounds(tenth, count)
-                warm, warm_rss = self.memory(pid)
-                print("  %-36s %7.1f MiB %7.1f MiB" % ("after %d more refreshes" % (tenth * count),
-                                                       warm / 1024, warm_rss / 1024), flush=True)
-                self.refresh_rounds(rounds - tenth, count)
-                after, after_rss = self.memory(pid)
-                print("  %-36s %7.1f MiB %7.1f MiB" % ("after %d more refreshes" % (rounds * count),
-                                                       after / 1024, after_rss / 1024))
-                print("  change over the %d refreshes: %+.2f %% from the first %d on, %+.2f %% "
-                      "from start" % (rounds * count, 100.0 * (after - warm) / warm,
-                                      tenth * count, 100.0 * (after - private) / private),
-                      flush=True)
+                self.refreshes(pid, count, private)
             self.stop(process)
         print(flush=True)
 
@@ -282,7 +311,7 @@ class Figures:
         system = re.search(r"system-calls (.*)", out)
         code, out = self.probe("handles", str(self.args.repaints), str(self.args.openings))
         self.stop(process)
-        rows = re.findall(r"counts (\S+) (-?\d+) (-?\d+) (-?\d+)", out)
+        rows = re.findall(r"counts (\S+) (-?\d+) (-?\d+) (-?\d+) (-?\d+)", out)
         if code != 0 or not rows:
             raise RuntimeError("object counts failed:\n" + out)
         print("Objects of the widget: GDI = live entries of its GDI handle table, USER = its "
@@ -290,20 +319,48 @@ class Figures:
               "list of all handles")
         if system:
             print("  (Wine's own answers: %s)" % system.group(1))
-        print("  %-36s %6s %6s %6s" % ("", "GDI", "USER", "kernel"))
+        print("  %-36s %6s %6s %6s %9s" % ("", "GDI", "USER", "kernel", "private"))
         labels = {"start": "at start",
                   "warm": "after one opening of each dialog",
                   "repaints": "after %d repaints" % self.args.repaints}
-        for phase, gdi, user, kernel in rows:
+        firsts = [row for row in rows if row[0].startswith("first-")]
+        rows = [row for row in rows if not row[0].startswith("first-")]
+        kept = []
+        previous = rows[0]
+        for row in firsts:
+            change = [int(now) - int(was) for now, was in zip(row[1:4], previous[1:4])]
+            if any(change):
+                kept.append("%s %s" % (row[0][len("first-"):],
+                                       "/".join("%+d" % value for value in change)))
+            previous = row
+        growth = []
+        for number, (phase, gdi, user, kernel, private) in enumerate(rows):
             label = labels.get(phase, "after %d openings of %s" % (self.args.openings, phase))
-            print("  %-36s %6s %6s %6s" % (label, gdi, user, kernel))
+            print("  %-36s %6s %6s %6s %5.2f MiB" % (label, gdi, user, kernel,
+                                                      int(private) / 1024))
+            if number >= 3:
+                per_opening = (int(private) - int(rows[number - 1][4])) * 1024.0 / \
+                    self.args.openings
+                if per_opening >= 100:
+                    growth.append("%s %+.0f B" % (phase, per_opening))
+        warm = next(row for row in rows if row[0] == "warm")[1:4]
+        last = rows[-1][1:4]
+        print("  GDI, USER and kernel unchanged from the first openings to the end: %s"
+              % ("yes" if warm == last else "no (%s -> %s)" % (" ".join(warm), " ".join(last))))
+        print("  kept by the first opening of a dialog (GDI/USER/kernel): %s"
+              % (", ".join(kept) or "none"))
+        print("  private memory per opening, where 100 bytes or more: %s"
+              % (", ".join(growth) or "none"))
+        code, box = self.probe("edit-box", str(self.args.openings))
+        found = re.search(r"edit-box (\d+) private (\d+) (\d+)", box)
+        if code == 0 and found:
+            print("  Wine's multi-line text box alone, made with the Help text and destroyed "
+                  "%s times in a process of its own: %+.0f B each" % (
+                      found.group(1), (int(found.group(3)) - int(found.group(2))) * 1024.0
+                      / int(found.group(1))))
         for line in out.splitlines():
             if line.startswith(("repaints ", "openings ")):
                 print("  (%s)" % line)
-        warm = next(row for row in rows if row[0] == "warm")[1:]
-        last = rows[-1][1:]
-        print("  unchanged from the first openings to the end: %s"
-              % ("yes" if warm == last else "no (%s -> %s)" % (" ".join(warm), " ".join(last))))
         print(flush=True)
 
     @staticmethod
@@ -330,27 +387,50 @@ class Figures:
             woken[tid] = (voluntary - was[0], involuntary - was[1])
         return woken
 
+    def rest_pointer(self, point):
+        self.probe("pointer", *[str(value) for value in point])
+        # Time for a button under it to light up, and for a window it left to hear of it.
+        time.sleep(2)
+
     def wakeups_figures(self):
-        print("Wake-ups while idle for %d s: context switches of every thread of the Wine "
-              "process (voluntary + involuntary), refreshes set to manual" % self.args.idle)
+        print("Wake-ups while idle for %d s: context switches (voluntary + involuntary) of every "
+              "thread of the Wine process, refreshes set to manual" % self.args.idle)
+        away = (5, 5)  # the empty desktop
         directory = self.program("idle-widget", catalogue_cities(50), settings=MANUAL)
         process = self.start_widget(directory, 0)
-        woken_widget = self.idle(self.unix_pid(directory, "Brisalune.exe"))
+        pid = self.unix_pid(directory, "Brisalune.exe")
+        found = re.search(r"at (-?\d+) (-?\d+)", self.probe("where", IDC_REFRESH)[1])
+        if not found:
+            raise RuntimeError("the Refresh button was not found")
+        on_button = (int(found.group(1)), int(found.group(2)))
+        self.rest_pointer(away)
+        widget = [self.idle(pid)]
+        self.rest_pointer(on_button)
+        widget.append(self.idle(pid))
         self.stop(process)
 
-        bare = os.path.join(self.work, "idle-bare")
-        os.makedirs(bare)
-        shutil.copy(self.bare, bare)
-        process = self.start(bare, "bare_dialog.exe")
+        bare_directory = os.path.join(self.work, "idle-bare")
+        os.makedirs(bare_directory)
+        shutil.copy(self.bare, bare_directory)
+        process = self.start(bare_directory, "bare_dialog.exe")
         time.sleep(5)
-        woken_bare = self.idle(self.unix_pid(bare, "bare_dialog.exe"))
+        pid = self.unix_pid(bare_directory, "bare_dialog.exe")
+        self.rest_pointer(away)
+        bare = [self.idle(pid)]
+        self.rest_pointer(on_button)
+        bare.append(self.idle(pid))
         process.kill()
         process.wait(timeout=10)
-        for label, woken in (("bare dialog", woken_bare), ("Brisalune", woken_widget)):
-            total = sum(v + i for v, i in woken.values())
-            threads = " ".join("%d+%d" % woken[tid] for tid in sorted(woken))
-            print("  %-12s %4d in %d threads (per thread, oldest first: %s)"
-                  % (label, total, len(woken), threads))
+
+        print("  %-12s %22s %34s" % ("", "pointer on the desktop",
+                                     "pointer resting where Refresh is"))
+        for label, runs in (("bare dialog", bare), ("Brisalune", widget)):
+            print("  %-12s %22d %34d" % (label, *[sum(v + i for v, i in woken.values())
+                                                  for woken in runs]))
+        for label, runs in (("bare dialog", bare), ("Brisalune", widget)):
+            for where, woken in zip(("desktop", "Refresh"), runs):
+                print("  (%s, pointer on %s, per thread oldest first, voluntary+involuntary: %s)"
+                      % (label, where, " ".join("%d+%d" % woken[tid] for tid in sorted(woken))))
         print(flush=True)
 
     def close(self):

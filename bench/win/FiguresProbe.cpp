@@ -6,26 +6,43 @@
 //       "start widget|bare MS": the milliseconds from CreateProcess to the first poll of
 //       Wine's screen that finds that row drawn.
 //   figures_probe handles REPAINTS OPENINGS
-//       On the running widget: its GDI, USER and kernel object counts at the outset, after one
-//       opening of each dialog, after REPAINTS repaints and after OPENINGS openings of each
-//       dialog in turn, one line "counts PHASE GDI USER KERNEL" each.
+//       On the running widget: its GDI, USER and kernel object counts at the outset, after the
+//       first opening of each dialog, after REPAINTS repaints and after OPENINGS openings of each
+//       dialog in turn, one line "counts PHASE GDI USER KERNEL PRIVATE-KIB" each.
 //   figures_probe counts
 //       The running widget's counts once, beside what Wine's own calls for them answer.
+//   figures_probe pointer X Y
+//       Moves the pointer to the screen point (X, Y) as a mouse would.
+//   figures_probe where ID
+//       The screen point in the middle of the running widget's control ID: "at X Y".
+//   figures_probe log-size
+//       The length of the running widget's refresh log in characters: "log N".
+//   figures_probe edit-box COUNT
+//       COUNT multi-line text boxes with the Help text made and destroyed, and this process's
+//       private memory before and after: "edit-box COUNT private KIB KIB".
+//   figures_probe wininet COUNT
+//       COUNT plain WinInet GETs from the stand-in named by BRISALUNE_WEATHER_URL, and this
+//       process's private memory before and after: "wininet COUNT answered N private KIB KIB".
 // Exit code 0 when it could measure, 1 when not, 2 when no widget runs.
 #include <windows.h>
+#include <psapi.h>
+#include <wininet.h>
 #include <winternl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BareDialog.h"
+#include "base/WideText.h"
 #include "resource.h"
+#include "ui/CInfoDlg.h"
 
 namespace {
 
@@ -200,16 +217,31 @@ int kernelHandles(DWORD process) {
     return count;
 }
 
+// Wine leaves PrivateUsage 0 and reports the process's private resident memory (Linux's
+// RssAnon) as PagefileUsage, which is what PrivateUsage counts on Windows.
+long long privateKib(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                              sizeof memory)) {
+        return -1;
+    }
+    return static_cast<long long>(std::max(memory.PrivateUsage, memory.PagefileUsage) / 1024);
+}
+
 struct Counts {
     int gdi;
     int user;
     int kernel;
+    long long privateKib;
 };
 
 Counts countsOf(DWORD process) {
+    // A dialog's exchange thread may still be on its way out after the dialog has closed.
+    Sleep(500);
     HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
     Counts counts{handle != nullptr ? gdiObjects(handle) : -1, userWindows(process),
-                  kernelHandles(process)};
+                  kernelHandles(process), handle != nullptr ? privateKib(handle) : -1};
     if (handle != nullptr) {
         CloseHandle(handle);
     }
@@ -217,29 +249,68 @@ Counts countsOf(DWORD process) {
 }
 
 void printCounts(const char* phase, const Counts& counts) {
-    std::printf("counts %s %d %d %d\n", phase, counts.gdi, counts.user, counts.kernel);
+    std::printf("counts %s %d %d %d %lld\n", phase, counts.gdi, counts.user, counts.kernel,
+                counts.privateKib);
     std::fflush(stdout);
 }
 
 // ---- the widget's dialogs -------------------------------------------------------------------
 
+enum class Way { Command, FirstRow, MoreMenu };
+
 struct Opening {
     const char* name;
-    UINT command;  // 0: the details window, opened from the first row
+    Way way;
+    UINT command;  // the widget's command, or the item of its More menu
 };
 
+// The share dialog shows its list of cities only when opened from the More menu: the tray's
+// Share hands the first city to the mail program at once.
 const Opening kOpenings[] = {
-    {"add-city", ID_TRAY_ADD_CITY},
-    {"remove-city", ID_TRAY_REMOVE_CITY},
-    {"details", 0},
-    {"settings", ID_TRAY_SETTINGS},
-    {"log", ID_LOG_DETAILS},
-    {"share", ID_TRAY_SHARE},
-    {"comment", ID_TRAY_LEAVE_COMMENT},
-    {"version-check", ID_TRAY_CHECK_VERSION},
-    {"about", ID_TRAY_ABOUT},
-    {"help", ID_TRAY_HELP},
+    {"add-city", Way::Command, ID_TRAY_ADD_CITY},
+    {"remove-city", Way::Command, ID_TRAY_REMOVE_CITY},
+    {"details", Way::FirstRow, 0},
+    {"settings", Way::Command, ID_TRAY_SETTINGS},
+    {"log", Way::Command, ID_LOG_DETAILS},
+    {"share-list", Way::MoreMenu, 0},
+    {"comment", Way::Command, ID_TRAY_LEAVE_COMMENT},
+    {"version-check", Way::Command, ID_TRAY_CHECK_VERSION},
+    {"about", Way::Command, ID_TRAY_ABOUT},
+    {"help", Way::Command, ID_TRAY_HELP},
 };
+
+HWND shownMenu() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+bool ask(HWND widget, const Opening& opening) {
+    switch (opening.way) {
+        case Way::Command:
+            return PostMessageW(widget, WM_COMMAND, opening.command, 0) != 0;
+        case Way::FirstRow: {
+            HWND list = GetDlgItem(widget, IDC_CITY_LIST);
+            SendMessageW(list, LB_SETCURSEL, 0, 0);
+            return PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_CITY_LIST, LBN_DBLCLK),
+                                reinterpret_cast<LPARAM>(list)) != 0;
+        }
+        case Way::MoreMenu: {
+            PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_MORE, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(widget, IDC_MORE)));
+            HWND menu = waitFor(shownMenu);
+            if (menu == nullptr) {
+                return false;
+            }
+            // The menu's loop reads the keys from its thread's queue.
+            for (UINT down = 0; down <= opening.command; ++down) {
+                PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+            }
+            PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+            return true;
+        }
+    }
+    return false;
+}
 
 void repaint(HWND window) {
     // Sent to the window's own thread and painted before this returns.
@@ -249,35 +320,34 @@ void repaint(HWND window) {
 
 // Opens the dialog as the user's command would, lets it paint, and cancels it.
 bool openAndClose(HWND widget, const Opening& opening) {
-    if (opening.command == 0) {
-        HWND list = GetDlgItem(widget, IDC_CITY_LIST);
-        SendMessageW(list, LB_SETCURSEL, 0, 0);
-        PostMessageW(widget, WM_COMMAND, MAKEWPARAM(IDC_CITY_LIST, LBN_DBLCLK),
-                     reinterpret_cast<LPARAM>(list));
-    } else {
-        PostMessageW(widget, WM_COMMAND, opening.command, 0);
+    if (!ask(widget, opening)) {
+        std::printf("%s could not be asked for\n", opening.name);
+        return false;
     }
     HWND dialog = waitFor([&] { return shownDialog(widget); });
     if (dialog == nullptr) {
         std::printf("%s did not open\n", opening.name);
         return false;
     }
-    if (opening.command == ID_TRAY_CHECK_VERSION) {
+    if (opening.way == Way::Command && opening.command == ID_TRAY_CHECK_VERSION) {
         // The check ends by itself once the maker's site has answered, and tells the answer in
         // a window of its own: that one is closed, so the whole exchange runs every time.
-        HWND answer = waitFor([&] {
+        dialog = waitFor([&] {
             HWND shown = shownDialog(widget);
-            return shown != dialog ? shown : nullptr;
+            return shown != nullptr && GetDlgItem(shown, IDC_CHECK_VERSION_TEXT) == nullptr
+                       ? shown
+                       : nullptr;
         });
-        if (answer == nullptr) {
+        if (dialog == nullptr) {
             std::printf("%s gave no answer\n", opening.name);
             return false;
         }
-        dialog = answer;
     }
     repaint(dialog);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    if (!waitFor([&] { return !IsWindow(dialog) && shownDialog(widget) == nullptr; })) {
+    if (!waitFor([&] {
+            return !IsWindow(dialog) && shownDialog(widget) == nullptr && shownMenu() == nullptr;
+        })) {
         std::printf("%s did not close\n", opening.name);
         return false;
     }
@@ -298,6 +368,7 @@ int handles(int repaints, int openings) {
         if (!openAndClose(widget, opening)) {
             return 1;
         }
+        printCounts((std::string("first-") + opening.name).c_str(), countsOf(process));
     }
     printCounts("warm", countsOf(process));
     const auto started = Clock::now();
@@ -318,6 +389,55 @@ int handles(int repaints, int openings) {
                     std::chrono::duration<double>(Clock::now() - begun).count());
         printCounts(opening.name, countsOf(process));
     }
+    return 0;
+}
+
+// The length of the refresh log as its dialog shows it.
+int logSize() {
+    HWND widget = mainDialog(0, IDC_CITY_LIST);
+    if (widget == nullptr) {
+        std::printf("no widget\n");
+        return 2;
+    }
+    PostMessageW(widget, WM_COMMAND, ID_LOG_DETAILS, 0);
+    HWND dialog = waitFor([&] { return shownDialog(widget); });
+    if (dialog == nullptr) {
+        std::printf("no log dialog\n");
+        return 1;
+    }
+    std::printf("log %ld\n", static_cast<long>(SendDlgItemMessageW(dialog, IDC_LOG_TEXT,
+                                                                   WM_GETTEXTLENGTH, 0, 0)));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return waitFor([&] { return !IsWindow(dialog); }) ? 0 : 1;
+}
+
+// Moves the pointer through the system's input queue, as a mouse would.
+int pointer(int x, int y) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    SendInput(1, &input, sizeof input);
+    return waitFor([&] {
+        POINT now{};
+        GetCursorPos(&now);
+        return std::abs(now.x - x) <= 1 && std::abs(now.y - y) <= 1;
+    })
+               ? 0
+               : 1;
+}
+
+// The screen point in the middle of the widget's control `id`.
+int where(int id) {
+    HWND widget = mainDialog(0, IDC_CITY_LIST);
+    if (widget == nullptr) {
+        std::printf("no widget\n");
+        return 2;
+    }
+    RECT rect{};
+    GetWindowRect(GetDlgItem(widget, id), &rect);
+    std::printf("at %ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     return 0;
 }
 
@@ -342,6 +462,85 @@ int counts() {
         gdi, user, guiError, kernel, counted ? "succeeded" : "failed", GetLastError());
     CloseHandle(handle);
     printCounts("now", countsOf(process));
+    return 0;
+}
+
+// ---- WinInet alone ---------------------------------------------------------------------------
+
+// What WinInet itself keeps per request: COUNT plain GETs of one city's forecast from the
+// stand-in, each with a session of its own as the program's, and this process's private
+// memory before and after.
+int wininet(int count) {
+    const char* base = std::getenv("BRISALUNE_WEATHER_URL");
+    if (base == nullptr || std::strrchr(base, ':') == nullptr) {
+        std::printf("BRISALUNE_WEATHER_URL names no stand-in\n");
+        return 1;
+    }
+    const auto port = static_cast<INTERNET_PORT>(std::atoi(std::strrchr(base, ':') + 1));
+    auto get = [port] {
+        bool answered = false;
+        HINTERNET session =
+            InternetOpenW(L"figures", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        HINTERNET connection = InternetConnectW(session, L"127.0.0.1", port, nullptr, nullptr,
+                                                INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET request = HttpOpenRequestW(
+            connection, L"GET",
+            L"/data.aspx?weadegreetype=F&wealocations=wc:5913490&q=Calgary%2c+CAN", L"HTTP/1.1",
+            nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+        if (request != nullptr && HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+            char buffer[16384];
+            DWORD got = 0;
+            while (InternetReadFile(request, buffer, sizeof buffer, &got) && got > 0) {
+                answered = true;
+            }
+        }
+        for (HINTERNET handle : {request, connection, session}) {
+            if (handle != nullptr) {
+                InternetCloseHandle(handle);
+            }
+        }
+        return answered;
+    };
+    // The first requests load and set up what stays for the life of the process.
+    for (int i = 0; i < 100; ++i) {
+        get();
+    }
+    const long long before = privateKib(GetCurrentProcess());
+    int answered = 0;
+    for (int i = 0; i < count; ++i) {
+        answered += get();
+    }
+    const long long after = privateKib(GetCurrentProcess());
+    std::printf("wininet %d answered %d private %lld %lld\n", count, answered, before, after);
+    return answered == count ? 0 : 1;
+}
+
+// ---- Wine's text box alone ------------------------------------------------------------------
+
+// What a multi-line text box keeps after it is gone: COUNT times a box the size of the Help
+// window's, with the Help text, shown, painted and destroyed in this process.
+int editBox(int count) {
+    const std::wstring text = brisalune::widen(brisalune::helpText());
+    auto once = [&] {
+        HWND box = CreateWindowExW(
+            0, L"EDIT", text.c_str(),
+            WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_READONLY,
+            600, 100, 320, 300, nullptr, nullptr, nullptr, nullptr);
+        UpdateWindow(box);
+        DestroyWindow(box);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+    };
+    for (int i = 0; i < 10; ++i) {
+        once();
+    }
+    const long long before = privateKib(GetCurrentProcess());
+    for (int i = 0; i < count; ++i) {
+        once();
+    }
+    std::printf("edit-box %d private %lld %lld\n", count, before, privateKib(GetCurrentProcess()));
     return 0;
 }
 
@@ -614,6 +813,21 @@ int main(int argc, char** argv) {
     }
     if (command == "counts") {
         return counts();
+    }
+    if (command == "pointer" && argc > 3) {
+        return pointer(std::atoi(argv[2]), std::atoi(argv[3]));
+    }
+    if (command == "where" && argc > 2) {
+        return where(std::atoi(argv[2]));
+    }
+    if (command == "log-size") {
+        return logSize();
+    }
+    if (command == "edit-box" && argc > 2) {
+        return editBox(std::atoi(argv[2]));
+    }
+    if (command == "wininet" && argc > 2) {
+        return wininet(std::atoi(argv[2]));
     }
     std::printf("usage: see the top of FiguresProbe.cpp\n");
     return 1;
