@@ -57,14 +57,18 @@ clean:
 	rm -rf $(BUILD)/native $(BUILD)/tsan $(BUILD)/mingw $(BUILD)/bench
 
 # Figures only: refreshAll of 50 cities through the real engine, worker and WinInet against the
-# stand-in, beside bare WinInet GETs of the same URLs, under Wine.
+# stand-in, beside bare WinInet GETs of the same URLs; then the same refresh with the weather
+# service working, refused and stalled, the second source taking over. Under Wine.
 .PHONY: bench-http
 bench-http: deps
 	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
-	@cmake --build $(BUILD)/mingw -j$(JOBS) --target http_bench
-	@source tools/wine-env.sh; wine_prepare; \
-	  bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/tests/win/http_bench.exe; \
-	  status=$$?; wine_finish; exit $$status
+	@cmake --build $(BUILD)/mingw -j$(JOBS) --target http_bench source_bench
+	@source tools/wine-env.sh; wine_prepare; status=0; \
+	  for bench in http_bench source_bench; do \
+	    bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/tests/win/$$bench.exe \
+	      || status=1; \
+	  done; \
+	  wine_finish; exit $$status
 
 # Figures only: the Add City dialog under Wine in a virtual X server: from a keystroke to the
 # refilled list painted (countries; the largest country's largest province) and opening the

@@ -18,6 +18,22 @@ else()
   find_package(pugixml 1.11 REQUIRED)
 endif()
 
+# nlohmann/json, header-only, from Debian's nlohmann-json3-dev: the Windows build takes the same
+# headers from /usr/include, which its search path otherwise leaves out.
+if(WIN32)
+  if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+    message(FATAL_ERROR "nlohmann/json.hpp not found; run `make deps` first")
+  endif()
+  add_library(nlohmann_json INTERFACE)
+  # Only the nlohmann folder is reached through this path; the host's other headers stay out.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/nlohmann-include)
+  file(CREATE_LINK /usr/include/nlohmann ${CMAKE_BINARY_DIR}/nlohmann-include/nlohmann SYMBOLIC)
+  target_include_directories(nlohmann_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/nlohmann-include)
+  add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
+else()
+  find_package(nlohmann_json 3.10 REQUIRED)
+endif()
+
 if(BRISALUNE_TESTS)
   if(WIN32)
     # GoogleTest compiled from Debian's source for the Windows build.

@@ -27,6 +27,12 @@
 #define IDB_DELETE_PNG 140
 #define IDB_MORE_PNG 141
 #define IDB_REFRESH_PNG 142
+// The same pictures at twice the size, for displays above 96 DPI
+#define IDB_ADD_PNG_2X 238
+#define IDB_SETTINGS_PNG_2X 239
+#define IDB_DELETE_PNG_2X 240
+#define IDB_MORE_PNG_2X 241
+#define IDB_REFRESH_PNG_2X 242
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -43,7 +43,7 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
-packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev libpugixml-dev
+packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev libpugixml-dev nlohmann-json3-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick python3 dpkg-dev
           x11-utils x11-apps)
 

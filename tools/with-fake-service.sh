@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one command with the stand-in services listening on a free port of 127.0.0.1, and
-# stops them when the command ends. The command finds them through BRISALUNE_WEATHER_URL and
-# BRISALUNE_SITE_URL (Wine hands the environment to Windows programs).
+# stops them when the command ends. The command finds them through BRISALUNE_WEATHER_URL,
+# BRISALUNE_FORECAST_URL and BRISALUNE_SITE_URL (Wine hands the environment to Windows programs).
 #   tools/with-fake-service.sh [--today YYYY-MM-DD] command [arguments...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -48,7 +48,7 @@ if [ ! -s "$work/url" ]; then
 fi
 
 url=$(head -n 1 "$work/url")
-export BRISALUNE_WEATHER_URL=$url BRISALUNE_SITE_URL=$url
+export BRISALUNE_WEATHER_URL=$url BRISALUNE_FORECAST_URL=$url BRISALUNE_SITE_URL=$url
 # A proxy from the environment would take the requests away from 127.0.0.1.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 "$@"

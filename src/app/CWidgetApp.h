@@ -11,7 +11,8 @@ namespace brisalune {
 
 class CWidgetApp {
   public:
-    using FetchFn = std::function<ForecastList(const std::string& param)>;
+    // The network worker's fetch of one city's forecast (NetworkWorker::FetchFn).
+    using FetchFn = std::function<ForecastList(WeatherJob& job)>;
 
     explicit CWidgetApp(FetchFn fetch);
     // Runs the program with the argument text that followed its path; returns the exit code.

@@ -21,14 +21,19 @@ std::string timeText(int hour, int minute, int second) {
     return buffer;
 }
 
-std::string timeText() {
-    std::time_t now = std::time(nullptr);
+std::tm localNow() {
+    const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &now);
 #else
     localtime_r(&now, &local);
 #endif
+    return local;
+}
+
+std::string timeText() {
+    const std::tm local = localNow();
     return timeText(local.tm_hour, local.tm_min, local.tm_sec);
 }
 

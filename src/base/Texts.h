@@ -2,6 +2,7 @@
 // so these work the same in the program and in native tests.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace brisalune {
@@ -18,6 +19,9 @@ std::string directoryOf(const std::string& windowsPath);
 
 // Every file of the program lives directly in the program directory.
 std::string joinPath(const std::string& directory, const std::string& name);
+
+// The local clock now, broken down.
+std::tm localNow();
 
 // "%2d:%2d:%2d": each part right-aligned in two characters with a leading blank.
 std::string timeText(int hour, int minute, int second);

@@ -2,12 +2,14 @@
 
 #include "draw/GdiplusHandles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "base/WideText.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -17,6 +19,43 @@ using namespace brisalune::gdiplus;
 
 // A colour palette of up to 254 entries fits here; the full 256 of a GIF goes to the heap.
 constexpr size_t kStackPaletteBytes = 1024;
+
+// The picture of the file at the UTF-8 path, or null when GDI+ cannot start or decode it.
+BitmapPtr decodeFile(const std::string& path) {
+    if (!GdiplusSession::instance().ensureStarted()) {
+        return nullptr;
+    }
+    // Every text in the program is UTF-8, the program directory included.
+    const std::wstring widePath = widen(path);
+    gp::GpBitmap* decoded = nullptr;
+    const gp::GpStatus status = flat::GdipCreateBitmapFromFile(widePath.c_str(), &decoded);
+    BitmapPtr picture(decoded);
+    return status == gp::Ok ? std::move(picture) : nullptr;
+}
+
+// Draws the whole picture into (0, 0, width, height) of the graphics.
+bool drawResampled(gp::GpGraphics* graphics, gp::GpBitmap* picture, int width, int height) {
+    UINT pictureWidth = 0;
+    UINT pictureHeight = 0;
+    if (flat::GdipGetImageWidth(picture, &pictureWidth) != gp::Ok ||
+        flat::GdipGetImageHeight(picture, &pictureHeight) != gp::Ok) {
+        return false;
+    }
+    // The smoothest filter GDI+ has; the edges repeat the picture's own border pixels instead
+    // of fading into nothing.
+    flat::GdipSetInterpolationMode(graphics, gp::InterpolationModeHighQualityBicubic);
+    flat::GdipSetPixelOffsetMode(graphics, gp::PixelOffsetModeHighQuality);
+    gp::GpImageAttributes* rawAttributes = nullptr;
+    if (flat::GdipCreateImageAttributes(&rawAttributes) != gp::Ok) {
+        return false;
+    }
+    ImageAttributesPtr attributes(rawAttributes);
+    flat::GdipSetImageAttributesWrapMode(attributes.get(), gp::WrapModeTileFlipXY, 0, FALSE);
+    return flat::GdipDrawImageRectRectI(graphics, picture, 0, 0, width, height, 0, 0,
+                                        static_cast<INT>(pictureWidth),
+                                        static_cast<INT>(pictureHeight), gp::UnitPixel,
+                                        attributes.get(), nullptr, nullptr) == gp::Ok;
+}
 
 }  // namespace
 
@@ -183,15 +222,8 @@ void DibImage::destroy() {
 
 HRESULT DibImage::Load(const std::string& path) {
     destroy();
-    if (!GdiplusSession::instance().ensureStarted()) {
-        return E_FAIL;
-    }
-    // Every text in the program is UTF-8, the program directory included.
-    const std::wstring widePath = widen(path);
-    gp::GpBitmap* decoded = nullptr;
-    const gp::GpStatus status = flat::GdipCreateBitmapFromFile(widePath.c_str(), &decoded);
-    BitmapPtr picture(decoded);
-    if (status != gp::Ok || picture == nullptr) {
+    BitmapPtr picture = decodeFile(path);
+    if (picture == nullptr) {
         return E_FAIL;
     }
     const HRESULT result = createFromDecoded(picture.get());
@@ -201,16 +233,63 @@ HRESULT DibImage::Load(const std::string& path) {
     return result;
 }
 
-HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
+HRESULT DibImage::LoadForDpi(const std::string& path, int dpi) {
+    destroy();
+    // A double-size picture stands for a 96-DPI one of half its size.
+    int sourceScale = 2;
+    BitmapPtr picture = dpi > win::kBaseDpi ? decodeFile(doubleSizePath(path)) : nullptr;
+    if (picture == nullptr) {
+        sourceScale = 1;
+        picture = decodeFile(path);
+    }
+    UINT width = 0;
+    UINT height = 0;
+    if (picture == nullptr || flat::GdipGetImageWidth(picture.get(), &width) != gp::Ok ||
+        flat::GdipGetImageHeight(picture.get(), &height) != gp::Ok) {
+        return E_FAIL;
+    }
+    const int scaledWidth = std::max(1, win::dpiScaled(static_cast<int>(width) / sourceScale, dpi));
+    const int scaledHeight =
+        std::max(1, win::dpiScaled(static_cast<int>(height) / sourceScale, dpi));
+    const HRESULT result = createFromDecoded(picture.get(), scaledWidth, scaledHeight);
+    if (FAILED(result)) {
+        destroy();
+    }
+    return result;
+}
+
+std::string DibImage::doubleSizePath(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) {
+        return "2x\\" + path;
+    }
+    return path.substr(0, slash + 1) + "2x" + path[slash] + path.substr(slash + 1);
+}
+
+HRESULT DibImage::createFromDecoded(void* gdiplusBitmap, int width, int height) {
     auto* picture = static_cast<gp::GpBitmap*>(gdiplusBitmap);
 
     gp::PixelFormat pictureFormat = PixelFormatUndefined;
     if (flat::GdipGetImagePixelFormat(picture, &pictureFormat) != gp::Ok) {
         return E_FAIL;
     }
+    UINT pictureWidth = 0;
+    UINT pictureHeight = 0;
+    if (flat::GdipGetImageWidth(picture, &pictureWidth) != gp::Ok ||
+        flat::GdipGetImageHeight(picture, &pictureHeight) != gp::Ok) {
+        return E_FAIL;
+    }
+    if (width <= 0 || height <= 0) {
+        width = static_cast<int>(pictureWidth);
+        height = static_cast<int>(pictureHeight);
+    }
+    // A resampled picture has colours between its source's, so it needs full colour.
+    const bool resampled =
+        width != static_cast<int>(pictureWidth) || height != static_cast<int>(pictureHeight);
+
     int depth = 32;
     gp::PixelFormat format = PixelFormat32bppRGB;
-    if ((pictureFormat & PixelFormatGDI) != 0) {
+    if ((pictureFormat & PixelFormatGDI) != 0 && !resampled) {
         depth = (pictureFormat >> 8) & 0xFF;
         format = pictureFormat;
     }
@@ -219,14 +298,7 @@ HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
         format = PixelFormat32bppARGB;
         hasAlpha_ = true;
     }
-
-    UINT pictureWidth = 0;
-    UINT pictureHeight = 0;
-    if (flat::GdipGetImageWidth(picture, &pictureWidth) != gp::Ok ||
-        flat::GdipGetImageHeight(picture, &pictureHeight) != gp::Ok) {
-        return E_FAIL;
-    }
-    if (!createDibSection(static_cast<int>(pictureWidth), static_cast<int>(pictureHeight), depth)) {
+    if (!createDibSection(width, height, depth)) {
         return E_FAIL;
     }
 
@@ -250,20 +322,32 @@ HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
         if (flat::GdipGetImagePalette(picture, palette, paletteBytes) != gp::Ok) {
             return E_FAIL;
         }
-        const UINT entries = palette->Count < 256 ? palette->Count : 256;
-        RGBQUAD table[256] = {};
-        for (UINT i = 0; i < entries; ++i) {
-            const gp::ARGB colour = palette->Entries[i];
-            table[i].rgbRed = static_cast<BYTE>((colour >> 16) & 0xFF);
-            table[i].rgbGreen = static_cast<BYTE>((colour >> 8) & 0xFF);
-            table[i].rgbBlue = static_cast<BYTE>(colour & 0xFF);
-            table[i].rgbReserved = 0;
+        if (resampled) {
+            // Drawn unscaled, a GIF's transparent colour shows as its palette colour (the
+            // copy drops alpha); a resampled picture must look the same.
+            for (UINT i = 0; i < palette->Count; ++i) {
+                palette->Entries[i] |= 0xFF000000u;
+            }
+            palette->Flags &= ~static_cast<UINT>(gp::PaletteFlagsHasAlpha);
+            if (flat::GdipSetImagePalette(picture, palette) != gp::Ok) {
+                return E_FAIL;
+            }
+        } else {
+            const UINT entries = palette->Count < 256 ? palette->Count : 256;
+            RGBQUAD table[256] = {};
+            for (UINT i = 0; i < entries; ++i) {
+                const gp::ARGB colour = palette->Entries[i];
+                table[i].rgbRed = static_cast<BYTE>((colour >> 16) & 0xFF);
+                table[i].rgbGreen = static_cast<BYTE>((colour >> 8) & 0xFF);
+                table[i].rgbBlue = static_cast<BYTE>(colour & 0xFF);
+                table[i].rgbReserved = 0;
+            }
+            SetColorTable(0, entries, table);
         }
-        SetColorTable(0, entries, table);
     }
 
     auto* top = static_cast<BYTE*>(bits_);
-    if (pictureFormat == format) {
+    if (pictureFormat == format && !resampled) {
         gp::GpRect whole(0, 0, width_, height_);
         gp::BitmapData locked = {};
         if (flat::GdipBitmapLockBits(picture, &whole, gp::ImageLockModeRead, format, &locked) !=
@@ -277,23 +361,23 @@ HRESULT DibImage::createFromDecoded(void* gdiplusBitmap) {
                         source + static_cast<ptrdiff_t>(y) * locked.Stride, rowBytes);
         }
         flat::GdipBitmapUnlockBits(picture, &locked);
-    } else {
-        gp::GpBitmap* wrapped = nullptr;
-        if (flat::GdipCreateBitmapFromScan0(width_, height_, pitch_, format, top, &wrapped) !=
-            gp::Ok) {
-            return E_FAIL;
-        }
-        BitmapPtr wrapper(wrapped);
-        gp::GpGraphics* rawGraphics = nullptr;
-        if (flat::GdipGetImageGraphicsContext(wrapper.get(), &rawGraphics) != gp::Ok) {
-            return E_FAIL;
-        }
-        GraphicsPtr graphics(rawGraphics);
-        if (flat::GdipDrawImageI(graphics.get(), picture, 0, 0) != gp::Ok) {
-            return E_FAIL;
-        }
+        return S_OK;
     }
-    return S_OK;
+
+    gp::GpBitmap* wrapped = nullptr;
+    if (flat::GdipCreateBitmapFromScan0(width_, height_, pitch_, format, top, &wrapped) != gp::Ok) {
+        return E_FAIL;
+    }
+    BitmapPtr wrapper(wrapped);
+    gp::GpGraphics* rawGraphics = nullptr;
+    if (flat::GdipGetImageGraphicsContext(wrapper.get(), &rawGraphics) != gp::Ok) {
+        return E_FAIL;
+    }
+    GraphicsPtr graphics(rawGraphics);
+    if (!resampled) {
+        return flat::GdipDrawImageI(graphics.get(), picture, 0, 0) == gp::Ok ? S_OK : E_FAIL;
+    }
+    return drawResampled(graphics.get(), picture, width_, height_) ? S_OK : E_FAIL;
 }
 
 bool DibImage::createDibSection(int width, int height, int bitsPerPixel) {

@@ -76,6 +76,15 @@ class DibImage {
     // Decodes the file at the UTF-8 path. S_OK, or E_FAIL / E_OUTOFMEMORY with the image left
     // empty.
     HRESULT Load(const std::string& path);
+    // Decodes the picture of `path`, a picture meant for 96 DPI, for drawing at `dpi`: it comes
+    // out at its own size scaled to that DPI. Above 96 DPI the double-size picture of the same
+    // name (doubleSizePath) is the source when it exists, so a picture is only ever made
+    // smaller, with a smoothing filter; the 96-DPI picture is enlarged only when it has no
+    // double-size one.
+    HRESULT LoadForDpi(const std::string& path, int dpi);
+    // Where the double-size picture of `path` lies: in the folder "2x" beside it, under the
+    // same name.
+    static std::string doubleSizePath(const std::string& path);
 
     // SRCCOPY under the target's own stretching mode.
     BOOL StretchBlt(HDC target, int xDest, int yDest, int widthDest, int heightDest, int xSrc,
@@ -102,7 +111,9 @@ class DibImage {
   private:
     // Leaves the image as a new one is: no bitmap, no borrowed DC.
     void destroy();
-    HRESULT createFromDecoded(void* gdiplusBitmap);
+    // Makes the DIB from a decoded picture, resampled to width x height when that differs from
+    // the picture's own size (0 keeps it).
+    HRESULT createFromDecoded(void* gdiplusBitmap, int width = 0, int height = 0);
     bool createDibSection(int width, int height, int bitsPerPixel);
 
     HBITMAP bitmap_ = nullptr;

@@ -1,6 +1,7 @@
 #include "draw/IconListBox.h"
 
 #include "draw/DibImage.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -29,8 +30,9 @@ void IconListBox::drawContent(HDC dc, const RECT& row, size_t index) const {
     if (DibImage* image = picture(icon.imagePath)) {
         const int width = image->width();
         const int height = image->height();
-        image->StretchBlt(dc, row.left + 2, row.top + (kRowHeight - height) / 2, width, height, 0,
-                          0, width, height);
+        image->StretchBlt(dc, row.left + win::dpiScaled(2),
+                          row.top + (win::dpiScaled(kRowHeight) - height) / 2, width, height, 0, 0,
+                          width, height);
     }
     drawName(dc, row, icon.name);
 }
@@ -39,7 +41,7 @@ DibImage* IconListBox::picture(const std::string& path) const {
     auto found = pictures_.find(path);
     if (found == pictures_.end()) {
         auto image = std::make_unique<DibImage>();
-        if (image->Load(path) != S_OK) {
+        if (image->LoadForDpi(path, win::systemDpi()) != S_OK) {
             image.reset();
         }
         found = pictures_.emplace(path, std::move(image)).first;

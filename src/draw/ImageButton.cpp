@@ -1,7 +1,10 @@
 #include "draw/ImageButton.h"
 
+#include <algorithm>
+
 #include "draw/GdiplusHandles.h"
 #include "draw/MemoryDC.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -28,7 +31,37 @@ bool ImageButton::LoadImageResource(UINT id, const wchar_t* type) {
     auto image = std::make_unique<ResourceImage>();
     const bool loaded = image->LoadImageResource(id, type);
     image_ = std::move(image);
+    doubleSize_.reset();
     return loaded;
+}
+
+bool ImageButton::LoadImageResource(UINT id, UINT doubleSizeId, const wchar_t* type) {
+    const bool loaded = LoadImageResource(id, type);
+    auto large = std::make_unique<ResourceImage>();
+    if (large->LoadImageResource(doubleSizeId, type)) {
+        doubleSize_ = std::move(large);
+    }
+    return loaded;
+}
+
+SIZE ImageButton::pictureSize() const {
+    if (!hasImage()) {
+        return SIZE{0, 0};
+    }
+    const int width = image_->width();
+    const int height = image_->height();
+    int drawnWidth = win::dpiScaled(width);
+    const RECT visible = image_->visibleBox();
+    RECT client{};
+    if (drawnWidth > width && visible.right > 0 && hwnd_ != nullptr &&
+        GetClientRect(hwnd_, &client)) {
+        const int shift = win::dpiScaled(1);
+        // The widest drawing whose visible part still ends inside the button.
+        const int fitsAcross = (client.right - shift) * width / visible.right;
+        const int fitsDown = (client.bottom - shift) * width / visible.bottom;
+        drawnWidth = std::max(width, std::min({drawnWidth, fitsAcross, fitsDown}));
+    }
+    return SIZE{drawnWidth, MulDiv(drawnWidth, height, width)};
 }
 
 void ImageButton::OnAttached() {
@@ -151,21 +184,32 @@ void ImageButton::buildCache(HDC dc) {
         return;
     }
     GraphicsPtr graphics(rawGraphics);
-    gp::GpBitmap* picture = image_->bitmap();
-    const int pictureWidth = image_->width();
-    const int pictureHeight = image_->height();
+    // The double-size picture serves wherever the picture is drawn larger than its own size,
+    // so a picture is only made smaller, never blown up, while a larger one exists.
+    const SIZE drawn = pictureSize();
+    const ResourceImage& source =
+        doubleSize_ != nullptr && (drawn.cx > image_->width() || drawn.cy > image_->height())
+            ? *doubleSize_
+            : *image_;
+    gp::GpBitmap* picture = source.bitmap();
+    if (drawn.cx != source.width() || drawn.cy != source.height()) {
+        flat::GdipSetInterpolationMode(graphics.get(), gp::InterpolationModeHighQualityBicubic);
+        flat::GdipSetPixelOffsetMode(graphics.get(), gp::PixelOffsetModeHighQuality);
+    }
+    // The pressed picture moves by one pixel at 96 DPI.
+    const int shift = win::dpiScaled(1);
 
-    // Background, then the picture at (x, y) at its own pixel size, then copied out. The
-    // explicit size keeps the picture from being scaled by the difference between its
-    // resolution and the screen's.
+    // Background, then the picture at (x, y) at its drawn size, then copied out. The explicit
+    // size keeps the picture from being scaled by the difference between its resolution and
+    // the screen's.
     auto compose = [&](win::BitmapDc& state, int x, int y,
                        const gp::GpImageAttributes* attributes) {
         if (state) {
             return;
         }
         BitBlt(surface.get(), 0, 0, width, height, background_.get(), 0, 0, SRCCOPY);
-        flat::GdipDrawImageRectRectI(graphics.get(), picture, x, y, pictureWidth, pictureHeight, 0,
-                                     0, pictureWidth, pictureHeight, gp::UnitPixel, attributes,
+        flat::GdipDrawImageRectRectI(graphics.get(), picture, x, y, drawn.cx, drawn.cy, 0, 0,
+                                     source.width(), source.height(), gp::UnitPixel, attributes,
                                      nullptr, nullptr);
         flat::GdipFlush(graphics.get(), gp::FlushIntentionSync);
         win::BitmapDc composed;
@@ -176,7 +220,7 @@ void ImageButton::buildCache(HDC dc) {
     };
 
     compose(normal_, 0, 0, nullptr);
-    compose(pressed_, 1, 1, nullptr);
+    compose(pressed_, shift, shift, nullptr);
     gp::GpImageAttributes* rawAttributes = nullptr;
     if (!hot_ && flat::GdipCreateImageAttributes(&rawAttributes) == gp::Ok) {
         ImageAttributesPtr attributes(rawAttributes);

@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -92,6 +93,30 @@ bool ResourceImage::LoadImageResource(UINT id, const wchar_t* type) {
     width_ = static_cast<int>(width);
     height_ = static_cast<int>(height);
     return true;
+}
+
+RECT ResourceImage::visibleBox() const {
+    RECT box{width_, height_, 0, 0};
+    gp::GpRect whole(0, 0, width_, height_);
+    gp::BitmapData locked = {};
+    if (bitmap_ == nullptr || flat::GdipBitmapLockBits(bitmap_, &whole, gp::ImageLockModeRead,
+                                                       PixelFormat32bppARGB, &locked) != gp::Ok) {
+        return RECT{};
+    }
+    for (int y = 0; y < height_; ++y) {
+        const auto* row =
+            static_cast<const BYTE*>(locked.Scan0) + static_cast<ptrdiff_t>(y) * locked.Stride;
+        for (int x = 0; x < width_; ++x) {
+            if (row[4 * x + 3] != 0) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+    }
+    flat::GdipBitmapUnlockBits(bitmap_, &locked);
+    return box.right > 0 ? box : RECT{};
 }
 
 }  // namespace brisalune

@@ -31,6 +31,9 @@ class ResourceImage {
     Gdiplus::GpBitmap* bitmap() const { return bitmap_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // The box of the pixels that are not fully transparent (right and bottom exclusive); empty
+    // for an empty picture.
+    RECT visibleBox() const;
 
   private:
     Gdiplus::GpBitmap* bitmap_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include "base/Messages.h"
 #include "base/Program.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace brisalune {
@@ -49,7 +50,7 @@ bool TextListBox::OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam,
         case WM_MEASUREITEM: {
             auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
             measure->itemWidth = 100;
-            measure->itemHeight = kRowHeight;
+            measure->itemHeight = static_cast<UINT>(win::dpiScaled(kRowHeight));
             *result = TRUE;
             return true;
         }
@@ -151,13 +152,15 @@ void TextListBox::drawItem(const DRAWITEMSTRUCT& item) const {
         drawContent(dc, row, item.itemID);
     }
     if (selected && (entire || selectionChanged)) {
-        win::Pen pen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+        // A frame of one pixel at 96 DPI, inside the row.
+        const int frame = win::dpiScaled(1);
+        win::Pen pen(CreatePen(PS_INSIDEFRAME, frame, RGB(0, 0, 0)));
         {
             win::SelectedObject selectPen(dc, pen.get());
             win::SelectedObject selectBrush(dc, GetStockObject(NULL_BRUSH));
             Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
         }
-        InflateRect(&rect, -1, -1);
+        InflateRect(&rect, -frame, -frame);
         win::Brush fill(CreateSolidBrush(selectionColour));
         FillRect(dc, &rect, fill.get());
         if (bottomEdge) {
@@ -175,13 +178,21 @@ void TextListBox::drawContent(HDC dc, const RECT& row, size_t index) const {
     }
 }
 
-void TextListBox::drawName(HDC dc, const RECT& row, const std::string& name) const {
+RECT TextListBox::textRect(const RECT& row, int dpi) {
     // The text box right of the icon box, shrunk by 2 and moved 2 right and 10 down.
-    RECT text{row.left + kIconBox + 4, row.top + 12, row.right, row.bottom + 8};
-    const std::wstring wide = utf8ToWide(name, 256);
+    return RECT{row.left + win::dpiScaled(kIconBox + 4, dpi), row.top + win::dpiScaled(12, dpi),
+                row.right, row.bottom + win::dpiScaled(8, dpi)};
+}
+
+HFONT TextListBox::font() const {
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
-    win::SelectedObject selectFont(
-        dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void TextListBox::drawName(HDC dc, const RECT& row, const std::string& name) const {
+    RECT text = textRect(row, win::systemDpi());
+    const std::wstring wide = utf8ToWide(name, 256);
+    win::SelectedObject selectFont(dc, font());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,

@@ -1,7 +1,8 @@
-// An owner-drawn list of names in 40-pixel rows. It stores no text: the dialog binds a list of
-// strings it owns, the control holds one empty placeholder item per string and draws row i
-// from string i. A right click selects the row under the pointer and asks the parent for a
-// menu (WM_LISTITEM_MENU); Enter on a selected row is a double click.
+// An owner-drawn list of names in 40-pixel rows (at 96 DPI, larger with the display's scaling). It
+// stores no text: the dialog binds a list of strings it owns, the control holds one empty
+// placeholder item per string and draws row i from string i. A right click selects the row under
+// the pointer and asks the parent for a menu (WM_LISTITEM_MENU); Enter on a selected row is a
+// double click.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +16,13 @@ namespace brisalune {
 
 class TextListBox : public win::Control {
   public:
+    // Pixels at 96 DPI.
     static constexpr int kRowHeight = 40;
     // Rows start with a 40-pixel box for an icon, also where there is none.
     static constexpr int kIconBox = 40;
+
+    // Where a row's name is drawn from, as one line, at a DPI.
+    static RECT textRect(const RECT& row, int dpi);
 
     COLORREF normalColour = RGB(255, 255, 255);
     COLORREF selectionColour = RGB(0, 0, 255);
@@ -32,6 +37,8 @@ class TextListBox : public win::Control {
     void Select(int row);
     int count() const;
     int lastPainted() const { return lastPainted_; }
+    // The font the rows are drawn in.
+    HFONT font() const;
 
     bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 

@@ -1,5 +1,7 @@
 #include "engine/HttpText.h"
 
+#include <cstdlib>
+
 namespace brisalune {
 
 void AnswerLines::feed(std::string_view bytes) {
@@ -65,6 +67,18 @@ void appendFormField(std::string& body, std::string_view name, std::string_view 
     body += '=';
     body += formEncode(value);
     body += '&';
+}
+
+std::string serviceOrigin(const std::string& given, const char* variable, const char* fallback) {
+    std::string origin = given;
+    if (origin.empty()) {
+        const char* configured = std::getenv(variable);
+        origin = configured != nullptr && *configured != '\0' ? configured : fallback;
+    }
+    while (!origin.empty() && origin.back() == '/') {
+        origin.pop_back();
+    }
+    return origin;
 }
 
 }  // namespace brisalune

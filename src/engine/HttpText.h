@@ -35,4 +35,9 @@ std::string formEncode(std::string_view text);
 // Appends "name=value&" with both parts encoded.
 void appendFormField(std::string& body, std::string_view name, std::string_view value);
 
+// A service's "scheme://host": `given` when not empty, otherwise the environment variable when
+// set (tests and the demo point the program at a stand-in so), otherwise `fallback`; without
+// trailing slashes.
+std::string serviceOrigin(const std::string& given, const char* variable, const char* fallback);
+
 }  // namespace brisalune

@@ -1,8 +1,7 @@
 #include "engine/MsnSource.h"
 
-#include <cstdlib>
-
 #include "base/XmlFile.h"
+#include "engine/HttpText.h"
 
 namespace brisalune {
 
@@ -42,16 +41,8 @@ ForecastList MsnSource::ParseForecast(const std::string& text) {
     return days;
 }
 
-std::string MsnSource::RequestUrl(const std::string& param) {
-    std::string origin = kServiceOrigin;
-    const char* configured = std::getenv("BRISALUNE_WEATHER_URL");
-    if (configured != nullptr && *configured != '\0') {
-        origin = configured;
-        while (!origin.empty() && origin.back() == '/') {
-            origin.pop_back();
-        }
-    }
-    return origin + kRequestPath + param;
+std::string MsnSource::RequestUrl(const std::string& param, const std::string& origin) {
+    return serviceOrigin(origin, "BRISALUNE_WEATHER_URL", kServiceOrigin) + kRequestPath + param;
 }
 
 }  // namespace brisalune

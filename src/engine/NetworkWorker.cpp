@@ -5,6 +5,11 @@ namespace brisalune {
 NetworkWorker::NetworkWorker(JobQueue& queue, FetchFn fetch, ResultFn result)
     : queue_(queue), fetch_(std::move(fetch)), result_(std::move(result)) {}
 
+NetworkWorker::NetworkWorker(JobQueue& queue, ParamFetchFn fetch, ResultFn result)
+    : NetworkWorker(
+          queue, [fetch = std::move(fetch)](WeatherJob& job) { return fetch(job.param); },
+          std::move(result)) {}
+
 NetworkWorker::~NetworkWorker() {
     Stop();
 }
@@ -41,8 +46,7 @@ int NetworkWorker::Run() {
         if (job->kind != JOB_FETCH) {
             continue;
         }
-        const std::string param = job->param;
-        ForecastList days = fetch_(param);
+        ForecastList days = fetch_(*job);
         result_(std::move(job), std::move(days));
     }
 }

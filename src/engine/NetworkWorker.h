@@ -14,12 +14,17 @@ namespace brisalune {
 
 class NetworkWorker {
   public:
-    // Downloads and parses one city's forecast; an empty list when nothing usable arrived.
-    using FetchFn = std::function<ForecastList(const std::string& param)>;
+    // Downloads and parses one city's forecast; an empty list when nothing usable arrived. It
+    // reads the job's parameter and the source to ask first, and names in the job the source
+    // whose days it brings.
+    using FetchFn = std::function<ForecastList(WeatherJob& job)>;
+    // A fetch that knows one source and needs only the location parameter.
+    using ParamFetchFn = std::function<ForecastList(const std::string& param)>;
     // Takes the job and its list; the engine's ApplyResult.
     using ResultFn = std::function<void(std::unique_ptr<WeatherJob>, ForecastList)>;
 
     NetworkWorker(JobQueue& queue, FetchFn fetch, ResultFn result);
+    NetworkWorker(JobQueue& queue, ParamFetchFn fetch, ResultFn result);
     ~NetworkWorker();
     NetworkWorker(const NetworkWorker&) = delete;
     NetworkWorker& operator=(const NetworkWorker&) = delete;

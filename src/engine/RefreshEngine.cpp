@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "base/FileIo.h"
@@ -9,6 +10,11 @@
 #include "engine/JobQueue.h"
 
 namespace brisalune {
+
+namespace {
+constexpr int kFlushAttempts = 20;
+constexpr std::chrono::milliseconds kFlushRetryPause(100);
+}  // namespace
 
 RefreshEngine::RefreshEngine() : settings_("0", "1", "3", "1") {}
 
@@ -113,7 +119,7 @@ void RefreshEngine::notify(const WeatherJob& record) {
     platform_.notifier->post(uiThreadId_, std::make_unique<WeatherJob>(record));
 }
 
-void RefreshEngine::saveCities() {
+bool RefreshEngine::saveCities() {
     std::optional<CityTable> copy;
     uint64_t version = 0;
     const CityListStore* store = nullptr;
@@ -127,12 +133,25 @@ void RefreshEngine::saveCities() {
         version = citiesCopied_;
         store = cityStore_.get();
     }
-    if (copy) {
-        citiesWriter_.write(version, [&] { store->save(*copy); });
-    } else {
-        // Another thread holds the newest copy: this returns once that one is on disk.
+    if (!copy) {
+        // Another thread holds the newest copy: this returns once that one is settled.
         citiesWriter_.waitFor(version);
+    } else {
+        bool saved = false;
+        citiesWriter_.write(version, [&] { saved = store->save(*copy); });
+        // A file kept untouched for this run is never written; any other failure is most often
+        // another program holding the file for a moment (a scanner, a backup, a reader), so
+        // the list is written again shortly rather than at the next change only.
+        if (!saved && !fileio::keptUntouched(store->path())) {
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                citiesChanged_ = true;
+            }
+            saveTimer_.runBy(std::chrono::steady_clock::now() + platform_.saveDelay);
+        }
     }
+    std::lock_guard<std::mutex> hold(lock_);
+    return !citiesChanged_ || cityStore_ == nullptr || fileio::keptUntouched(cityStore_->path());
 }
 
 void RefreshEngine::followInWidgetList(std::unique_lock<std::mutex>& engineHold,
@@ -145,7 +164,11 @@ void RefreshEngine::followInWidgetList(std::unique_lock<std::mutex>& engineHold,
 }
 
 void RefreshEngine::flush() {
-    saveCities();
+    // The process ends after this: a list another program holds for a moment gets a few more
+    // tries, then what could not be written is given up.
+    for (int attempt = 1; !saveCities() && attempt < kFlushAttempts; ++attempt) {
+        std::this_thread::sleep_for(kFlushRetryPause);
+    }
     uint64_t settingsVersion = 0;
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -254,7 +277,13 @@ void RefreshEngine::ApplyResult(std::unique_ptr<WeatherJob> job, ForecastList da
     if (city == nullptr) {
         requeueMovedCity(std::move(job));
     } else if (const bool ok = city->ReplaceForecast(days); ok || !job->canRetry()) {
-        log_.append("\r\n" + job->ResultText(ok) + " " + timeText());
+        std::string line = "\r\n" + job->ResultText(ok);
+        if (ok) {
+            // The source that had the days is asked first next time, and the log says which.
+            city->info.source = job->source;
+            line += std::string(" from ") + sourceName(job->source);
+        }
+        log_.append(line + " " + timeText());
         citiesChanged_ = citiesChanged_ || ok;
         notify(city->info);
     } else {

@@ -102,7 +102,8 @@ class RefreshEngine {
     void requeue(std::unique_ptr<WeatherJob> job);
     void push(std::unique_ptr<WeatherJob> job);
     // Both take their copy under the lock and write without it; call them with the lock free.
-    void saveCities();
+    // saveCities answers false when the list could not be written and waits to be written again.
+    bool saveCities();
     void saveSettings();
     // Lets the widget list follow an added or removed city. Called with `engineHold` on the lock;
     // releases it before the list may be written.

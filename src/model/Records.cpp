@@ -54,6 +54,10 @@ bool setForecastAttribute(ForecastDay& day, const std::string& name, const std::
     return true;
 }
 
+const char* sourceName(ForecastSource source) {
+    return source == ForecastSource::OpenMeteo ? "Open-Meteo" : "MSN";
+}
+
 WeatherJob::WeatherJob(int32_t cityIndex, std::string name, std::string param, int32_t origin)
     : cityIndex(cityIndex), name(std::move(name)), param(std::move(param)) {
     setOrigin(origin);
@@ -64,7 +68,8 @@ WeatherJob::WeatherJob(const WeatherJob& other)
       name(other.name),
       param(other.param),
       kind(other.kind),
-      status(other.status) {
+      status(other.status),
+      source(other.source) {
     setOrigin(other.origin);
 }
 
@@ -75,6 +80,7 @@ WeatherJob& WeatherJob::operator=(const WeatherJob& other) {
         param = other.param;
         kind = other.kind;
         status = other.status;
+        source = other.source;
         setOrigin(other.origin);
     }
     return *this;

@@ -25,6 +25,13 @@ inline constexpr int ORIGIN_USER = 11223344;
 
 inline constexpr int RETRY_BUDGET = 5;
 
+// Where a city's forecast comes from: the weather service, by the city's location parameter, or
+// Open-Meteo, by the city's coordinates in the catalogue.
+enum class ForecastSource : int32_t { WeatherService = 0, OpenMeteo = 1 };
+
+// The name the refresh log and the city list give a source.
+const char* sourceName(ForecastSource source);
+
 // Reads a number the way the service's and the files' texts are read: optional leading white
 // space, an optional sign, then digits up to the first other character. No digits gives 0;
 // values beyond the 32-bit range saturate.
@@ -73,6 +80,9 @@ class WeatherJob {
     int32_t status = -1;
     int32_t origin = ORIGIN_USER;
     int32_t retriesLeft = 0;
+    // The source that last gave the city a good forecast, asked first at its next fetch. A job
+    // comes back from the worker naming the source whose days it brings.
+    ForecastSource source = ForecastSource::WeatherService;
 };
 
 class CityRecord {

@@ -1,5 +1,7 @@
 #include "store/CityCatalogue.h"
 
+#include <charconv>
+
 #include "base/XmlFile.h"
 #include "base/XmlResource.h"
 
@@ -21,6 +23,18 @@ bool attributeValues(const pugi::xml_node& element, size_t count, std::string* v
     return true;
 }
 
+// A number in range, read the same whatever the program's locale.
+std::optional<double> degreesOf(const pugi::xml_attribute& attribute, double limit) {
+    const std::string_view text = attribute.value();
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(value >= -limit && value <= limit)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // The search key is the one attribute taken by its name: it comes last, after the positions.
 std::string keyOf(const pugi::xml_node& element) {
     return element.attribute("key").value();
@@ -31,7 +45,13 @@ std::optional<CatalogueCity> cityOf(const pugi::xml_node& element) {
     if (!attributeValues(element, 2, values)) {
         return std::nullopt;
     }
-    return CatalogueCity{std::move(values[0]), std::move(values[1]), keyOf(element)};
+    CatalogueCity city{std::move(values[0]), std::move(values[1]), keyOf(element), std::nullopt};
+    const std::optional<double> latitude = degreesOf(element.attribute("lat"), 90);
+    const std::optional<double> longitude = degreesOf(element.attribute("lon"), 180);
+    if (latitude && longitude) {
+        city.coordinates = Coordinates{*latitude, *longitude};
+    }
+    return city;
 }
 
 // The document's root element, or none when it is missing or does not parse.

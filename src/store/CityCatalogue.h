@@ -11,6 +11,12 @@
 
 namespace brisalune {
 
+// A place on the globe in degrees, north and east positive.
+struct Coordinates {
+    double latitude = 0;
+    double longitude = 0;
+};
+
 // Every entry may carry a search key: its name without accents and case, as the catalogue's
 // generator folded it. Empty where the name, with A-Z lowered, is its own key.
 struct CatalogueCity {
@@ -18,6 +24,9 @@ struct CatalogueCity {
     // Handed on unchanged to the city list and the weather request.
     std::string param;
     std::string key;
+    // From the city's lat and lon attributes; none when either is missing or not a number in
+    // range. The forecast service is asked by them.
+    std::optional<Coordinates> coordinates;
 };
 
 struct CatalogueRegion {

@@ -8,6 +8,9 @@ namespace brisalune {
 
 namespace {
 
+// The value of a city's "source" attribute for the second weather source.
+constexpr char kOpenMeteo[] = "open-meteo";
+
 void readDay(const pugi::xml_node& element, ForecastDay& day) {
     for (const pugi::xml_attribute& attribute : element.attributes()) {
         const std::string name = attribute.name();
@@ -41,6 +44,9 @@ void CityListStore::load(CityTable& table) const {
             continue;
         }
         CityRecord city(table.count(), first.value(), second.value(), ORIGIN_USER);
+        if (std::string_view(cityElement.attribute("source").value()) == kOpenMeteo) {
+            city.info.source = ForecastSource::OpenMeteo;
+        }
         for (const pugi::xml_node& dayElement : cityElement.children("forecast")) {
             ForecastDay day;
             readDay(dayElement, day);
@@ -58,6 +64,11 @@ bool CityListStore::save(const CityTable& table) const {
         document.open("city");
         document.attribute("name", city.info.name);
         document.attribute("param", city.info.param);
+        // Only a city that moved to Open-Meteo says so: every other list is written as it always
+        // was, and a reader that takes the first two attributes by position reads it the same.
+        if (city.info.source == ForecastSource::OpenMeteo) {
+            document.attribute("source", kOpenMeteo);
+        }
         for (const ForecastDay& day : city.days()) {
             document.open("forecast");
             document.attribute("alert", day.alert ? "1" : "0");

@@ -8,6 +8,7 @@
 #include "draw/DibImage.h"
 #include "engine/RefreshEngine.h"
 #include "resource.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/WinText.h"
 
@@ -15,44 +16,58 @@ namespace brisalune {
 
 namespace {
 
-// Space left under the last day.
+// Pixels at 96 DPI: space left under the last day, and the picture's place.
 const int kBottomMargin = 10;
 const int kPictureWidth = 55;
 const int kPictureHeight = 45;
 
-void drawText(HDC dc, const std::string& text, int left, int top, int right, int bottom,
-              UINT format) {
-    RECT rect{left, top, right, bottom};
+void drawText(HDC dc, const std::string& text, RECT rect, UINT format) {
     const std::wstring wide = widen(text);
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format);
 }
 
-win::Font makeFont() {
+}  // namespace
+
+CDetailsDlg::DayLayout CDetailsDlg::dayLayout(const RECT& client, int index, int dpi) {
+    auto px = [dpi](int size) { return win::dpiScaled(size, dpi); };
+    const int x = client.left + px(kLeft);
+    const int y = client.top + px(kTop + kDayHeight * index);
+    const int middle = y + px(22);
+    const int bottom = y + px(kPictureHeight);
+    return DayLayout{
+        {x, y, x + px(kPictureWidth), bottom},      {x + px(65), y, x + px(205), middle},
+        {x + px(65), middle, x + px(205), bottom},  {x + px(165), y, x + px(245), middle},
+        {x + px(165), middle, x + px(245), bottom},
+    };
+}
+
+win::Font CDetailsDlg::drawingFont(int dpi) {
     LOGFONTW font{};
-    font.lfHeight = -11;
+    font.lfHeight = -win::dpiScaled(11, dpi);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = GB2312_CHARSET;
     wcscpy_s(font.lfFaceName, L"MS Shell Dlg 2");
     return win::Font(CreateFontIndirectW(&font));
 }
 
-}  // namespace
-
 CDetailsDlg::CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory,
-                         int position)
+                         int position, std::function<CalendarDate()> today)
     : Dialog(IDD_DETAILS, parent),
       engine_(engine),
       programDirectory_(std::move(programDirectory)),
-      position_(position) {}
+      position_(position),
+      today_(std::move(today)) {}
 
 bool CDetailsDlg::OnInitDialog() {
     std::optional<CityRecord> city = engine_.cityAt(position_);
-    if (!city || city->days().empty()) {
+    // Days gone by are no forecast: a city with nothing else shows as one without days.
+    const ForecastList days = city ? daysToShow(city->days(), today_()) : ForecastList();
+    if (days.empty()) {
         // The template's caption stays.
         return false;
     }
     win::setWindowTextUtf8(hwnd_, city->info.name + " Forecast");
-    fitDays(static_cast<int>(city->days().size()));
+    fitDays(static_cast<int>(days.size()));
     return true;
 }
 
@@ -60,36 +75,40 @@ int CDetailsDlg::Paint(HDC dc, const RECT& client) {
     win::Brush white(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &client, white.get());
     std::optional<CityRecord> city = engine_.cityAt(position_);
-    if (!city || city->days().empty()) {
+    const ForecastList days = city ? daysToShow(city->days(), today_()) : ForecastList();
+    if (days.empty()) {
         return 0;
     }
     const bool fahrenheit = engine_.isFahrenheit();
-    win::Font font = makeFont();
+    const int dpi = win::systemDpi();
+    win::Font font = drawingFont(dpi);
     win::SelectedObject selectFont(dc, font.get());
-    const int x0 = client.left + kLeft;
-    int y = client.top + kTop - scroll_;
-    for (const ForecastDay& day : city->days()) {
+    RECT scrolled = client;
+    OffsetRect(&scrolled, 0, -scroll_);
+    int index = 0;
+    for (const ForecastDay& day : days) {
+        const DayLayout place = dayLayout(scrolled, index++, dpi);
         // Loaded for each paint: the day's sky code may have changed since the last one.
         DibImage picture;
-        if (picture.Load(conditionImagePath(programDirectory_, day.skycodeday)) == S_OK) {
-            picture.StretchBlt(dc, x0, y, kPictureWidth, kPictureHeight, 0, 0, picture.width(),
-                               picture.height());
+        if (picture.LoadForDpi(conditionImagePath(programDirectory_, day.skycodeday), dpi) ==
+            S_OK) {
+            picture.StretchBlt(
+                dc, place.picture.left, place.picture.top, place.picture.right - place.picture.left,
+                place.picture.bottom - place.picture.top, 0, 0, picture.width(), picture.height());
         }
         // In this order, so a temperature stands over the end of a long wording.
-        drawText(dc, day.day, x0 + 65, y, x0 + 205, y + 22, DT_VCENTER);
-        drawText(dc, day.skytextday, x0 + 65, y + 22, x0 + 205, y + 45, DT_VCENTER);
-        drawText(dc, temperatureText(day.low, fahrenheit), x0 + 165, y, x0 + 245, y + 22,
-                 DT_RIGHT | DT_VCENTER);
-        drawText(dc, temperatureText(day.high, fahrenheit), x0 + 165, y + 22, x0 + 245, y + 45,
-                 DT_RIGHT | DT_VCENTER);
-        y += kDayHeight;
+        drawText(dc, day.day, place.day, DT_VCENTER);
+        drawText(dc, day.skytextday, place.wording, DT_VCENTER);
+        drawText(dc, temperatureText(day.low, fahrenheit), place.low, DT_RIGHT | DT_VCENTER);
+        drawText(dc, temperatureText(day.high, fahrenheit), place.high, DT_RIGHT | DT_VCENTER);
     }
-    return static_cast<int>(city->days().size());
+    return static_cast<int>(days.size());
 }
 
 void CDetailsDlg::fitDays(int days) {
     fittedDays_ = days;
-    contentHeight_ = kTop + kDayHeight * (days - 1) + kPictureHeight + kBottomMargin;
+    contentHeight_ =
+        win::dpiScaled(kTop + kDayHeight * (days - 1) + kPictureHeight + kBottomMargin);
     RECT client;
     GetClientRect(hwnd_, &client);
     if (contentHeight_ > client.bottom) {
@@ -159,10 +178,10 @@ bool CDetailsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result
             const int page = static_cast<int>(info.nPage);
             switch (LOWORD(wParam)) {
                 case SB_LINEUP:
-                    scrollTo(scroll_ - kDayHeight);
+                    scrollTo(scroll_ - win::dpiScaled(kDayHeight));
                     break;
                 case SB_LINEDOWN:
-                    scrollTo(scroll_ + kDayHeight);
+                    scrollTo(scroll_ + win::dpiScaled(kDayHeight));
                     break;
                 case SB_PAGEUP:
                     scrollTo(scroll_ - page);
@@ -187,7 +206,8 @@ bool CDetailsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result
             return true;
         }
         case WM_MOUSEWHEEL:
-            scrollTo(scroll_ - GET_WHEEL_DELTA_WPARAM(wParam) * kDayHeight / WHEEL_DELTA);
+            scrollTo(scroll_ -
+                     GET_WHEEL_DELTA_WPARAM(wParam) * win::dpiScaled(kDayHeight) / WHEEL_DELTA);
             *result = 0;
             return true;
         default:

@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
+#include "model/ForecastDates.h"
 #include "win/Dialog.h"
+#include "win/Handles.h"
 
 namespace brisalune {
 
@@ -14,13 +17,29 @@ class RefreshEngine;
 
 class CDetailsDlg : public win::Dialog {
   public:
-    // Pixel layout of one day, from the client area's top left corner.
+    // Pixel layout of one day at 96 DPI, from the client area's top left corner; it grows with
+    // the display's scaling.
     static constexpr int kLeft = 10;
     static constexpr int kTop = 25;
     static constexpr int kDayHeight = 52;
 
-    // `programDirectory` is where the img folder of the condition pictures lies.
-    CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory, int position);
+    // Where day `index` goes in the client area at a DPI (before scrolling): its picture and
+    // the rectangles its weekday, wording, low and high are drawn in.
+    struct DayLayout {
+        RECT picture;
+        RECT day;
+        RECT wording;
+        RECT low;
+        RECT high;
+    };
+    static DayLayout dayLayout(const RECT& client, int index, int dpi);
+    // The font the days are drawn in at a DPI.
+    static win::Font drawingFont(int dpi);
+
+    // `programDirectory` is where the img folder of the condition pictures lies. The days shown
+    // start from the first one dated `today()` or later.
+    CDetailsDlg(HWND parent, RefreshEngine& engine, std::string programDirectory, int position,
+                std::function<CalendarDate()> today = localToday);
 
     // Paints the whole client area into `dc`, `client` being its rectangle, with the days
     // moved up by the scroll position. Answers the number of days drawn.
@@ -41,6 +60,7 @@ class CDetailsDlg : public win::Dialog {
     RefreshEngine& engine_;
     std::string programDirectory_;
     int position_;
+    std::function<CalendarDate()> today_;
     int fittedDays_ = 0;
     int contentHeight_ = 0;
     int scroll_ = 0;

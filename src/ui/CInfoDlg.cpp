@@ -76,6 +76,8 @@ std::string aboutText(const std::string& version) {
            "City data from GeoNames (www.geonames.org), licensed under CC BY 4.0. Flags from "
            "flag-icons (github.com/lipis/flag-icons), (c) 2013 Panayiotis Lipiridis, MIT "
            "licence." +
+           paragraph +
+           "Weather data by Open-Meteo.com (open-meteo.com), licensed under CC BY 4.0." +
            paragraph + "Contact: " + kSupportAddress + ", http://www.norvosoft.com";
 }
 

@@ -11,11 +11,13 @@
 
 namespace brisalune {
 
-CShareDlg::CShareDlg(HWND parent, RefreshEngine& engine, int position, std::string productPage)
+CShareDlg::CShareDlg(HWND parent, RefreshEngine& engine, int position, std::string productPage,
+                     std::function<CalendarDate()> today)
     : Dialog(IDD_SHARE, parent),
       engine_(engine),
       position_(position),
       productPage_(std::move(productPage)),
+      today_(std::move(today)),
       list_(addControl<TextListBox>(IDC_SHARE_LIST)) {}
 
 bool CShareDlg::OnInitDialog() {
@@ -36,7 +38,11 @@ bool CShareDlg::OnInitDialog() {
 }
 
 void CShareDlg::share(int position) {
-    const std::optional<CityRecord> city = engine_.cityAt(position);
+    std::optional<CityRecord> city = engine_.cityAt(position);
+    // Days gone by are no forecast: a city with nothing else shares the general text.
+    if (city) {
+        city = shownOn(*city, today_());
+    }
     const std::string link = shareLink(city ? &*city : nullptr, engine_.shareDays(),
                                        engine_.isFahrenheit(), productPage_);
     handOver(widen(link));

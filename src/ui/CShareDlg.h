@@ -3,10 +3,12 @@
 // than one city it lists them, and every double click, Enter or menu choice shares one.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "draw/TextListBox.h"
+#include "model/ForecastDates.h"
 #include "win/Dialog.h"
 
 namespace brisalune {
@@ -15,8 +17,10 @@ class RefreshEngine;
 
 class CShareDlg : public win::Dialog {
   public:
-    // `productPage` is the address the mail points to.
-    CShareDlg(HWND parent, RefreshEngine& engine, int position, std::string productPage);
+    // `productPage` is the address the mail points to. The mail's days start from the first one
+    // dated `today()` or later.
+    CShareDlg(HWND parent, RefreshEngine& engine, int position, std::string productPage,
+              std::function<CalendarDate()> today = localToday);
 
   protected:
     bool OnInitDialog() override;
@@ -40,6 +44,7 @@ class CShareDlg : public win::Dialog {
     RefreshEngine& engine_;
     int position_;
     std::string productPage_;
+    std::function<CalendarDate()> today_;
     // Row i shows names_[i], the city listed_[i].
     std::vector<std::string> names_;
     std::vector<Listed> listed_;

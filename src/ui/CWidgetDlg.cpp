@@ -15,6 +15,7 @@
 #include "ui/CSettingsDlg.h"
 #include "ui/CShareDlg.h"
 #include "ui/MakerSite.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -23,6 +24,10 @@ namespace {
 const wchar_t kQueryCaption[] = L"Query";
 // Menu command ids do not fit a WM_COMMAND's 16 bits, so the first-start request has its own.
 const UINT kOpenAddCityAtStart = WM_APP + 1;
+// Looks once a minute whether the date has changed, so the rows move on to the new day's
+// forecast at midnight even when no refresh comes.
+const UINT_PTR kNewDayTimer = 1;
+const UINT kNewDayCheckMs = 60000;
 
 void appendItem(HMENU menu, UINT id, const wchar_t* label) {
     AppendMenuW(menu, MF_STRING, id, label);
@@ -57,16 +62,26 @@ bool CWidgetDlg::OnInitDialog() {
         AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
     }
 
-    // A shared icon: the system owns it, nobody destroys it.
-    icon_ = static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(IDI_BRISALUNE), IMAGE_ICON,
-                                          0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    // Shared icons: the system owns them, nobody destroys them. Each is taken at the size the
+    // system asks for at the display's scaling, from the icon's picture nearest to it, so the
+    // title bar and the notification area show a sharp picture, not a scaled large one.
+    auto loadIcon = [this](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(IDI_BRISALUNE),
+                                             IMAGE_ICON, GetSystemMetrics(widthMetric),
+                                             GetSystemMetrics(heightMetric), LR_SHARED));
+    };
+    icon_ = loadIcon(SM_CXICON, SM_CYICON);
+    smallIcon_ = loadIcon(SM_CXSMICON, SM_CYSMICON);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
-    const UINT pictures[] = {IDB_ADD_PNG, IDB_DELETE_PNG, IDB_REFRESH_PNG, IDB_SETTINGS_PNG,
-                             IDB_MORE_PNG};
+    const UINT pictures[][2] = {{IDB_ADD_PNG, IDB_ADD_PNG_2X},
+                                {IDB_DELETE_PNG, IDB_DELETE_PNG_2X},
+                                {IDB_REFRESH_PNG, IDB_REFRESH_PNG_2X},
+                                {IDB_SETTINGS_PNG, IDB_SETTINGS_PNG_2X},
+                                {IDB_MORE_PNG, IDB_MORE_PNG_2X}};
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i]->LoadImageResource(pictures[i], L"PNG");
+        buttons_[i]->LoadImageResource(pictures[i][0], pictures[i][1], L"PNG");
     }
 
     startHidden_ = commandLine_ == "-s";
@@ -74,9 +89,11 @@ bool CWidgetDlg::OnInitDialog() {
     // Without a taskbar the widget runs without its icon; the icon comes when the taskbar does.
     tray_.Create(instance(), hwnd_, WM_TRAY_NOTIFY,
                  "Weather forecast for \r\ninternational cities!\r\nWe support PC and Android",
-                 icon_, IDR_TRAY_MENU, false, std::string(), std::string(), 0, 10);
+                 smallIcon_, IDR_TRAY_MENU, false, std::string(), std::string(), 0, 10);
 
     engine_.registerUiThread(static_cast<int64_t>(GetCurrentThreadId()));
+    rowsDate_ = today();
+    SetTimer(hwnd_, kNewDayTimer, kNewDayCheckMs, nullptr);
     if (BuildRows() != 1 && !startHidden_) {
         // Opened once the widget is up, not from inside its own creation.
         PostMessageW(hwnd_, kOpenAddCityAtStart, 0, 0);
@@ -93,7 +110,28 @@ void CWidgetDlg::OnCreated() {
 }
 
 void CWidgetDlg::FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText) {
-    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_);
+    brisalune::FillRow(row, city, tipsText, engine_.isFahrenheit(), programDirectory_, today());
+}
+
+CalendarDate CWidgetDlg::today() const {
+    return localToday();
+}
+
+void CWidgetDlg::FollowTheDate() {
+    const CalendarDate now = today();
+    if (now == rowsDate_) {
+        return;
+    }
+    rowsDate_ = now;
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+        if (std::optional<CityRecord> city = engine_.cityAt(i)) {
+            CityRow& row = *rows_[static_cast<size_t>(i)];
+            // A status word of the engine stays; "outdated" is the date's and is worked out anew.
+            std::string tips = row.text("tips");
+            FillRow(row, *city, tips == "outdated" ? std::string() : tips);
+        }
+    }
+    invalidateList();
 }
 
 int CWidgetDlg::BuildRows() {
@@ -274,7 +312,8 @@ void CWidgetDlg::ShowMoreMenu() {
     if (!menu) {
         return;
     }
-    const UINT chosen = trackMenu(menu.get(), more.left - 10, more.top - 90, hwnd_);
+    const UINT chosen =
+        trackMenu(menu.get(), more.left - win::dpiScaled(10), more.top - win::dpiScaled(90), hwnd_);
     menu.reset();
     if (chosen == IDM_SHARE) {
         openShare(-1);
@@ -519,6 +558,17 @@ bool CWidgetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
             HideToTray();
             *result = 0;
             return true;
+        case WM_TIMER:
+            if (wParam != kNewDayTimer) {
+                return false;
+            }
+            FollowTheDate();
+            *result = 0;
+            return true;
+        case WM_TIMECHANGE:
+            FollowTheDate();
+            *result = 0;
+            return true;
         case WM_QUERYENDSESSION:
         case WM_ENDSESSION:
             // Log-off and shut-down end the process without a word once these are answered.
@@ -569,7 +619,8 @@ void CWidgetDlg::openHelp() {
 }
 
 void CWidgetDlg::openShare(int position) {
-    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath));
+    CShareDlg share(hwnd_, engine_, position, makerSiteUrl(kProductPagePath),
+                    [this] { return today(); });
     RunChildDialog(share);
 }
 
@@ -623,7 +674,7 @@ void CWidgetDlg::openSettings() {
 }
 
 void CWidgetDlg::openDetails(int position) {
-    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position);
+    CDetailsDlg dialog(hwnd_, engine_, programDirectory_, position, [this] { return today(); });
     RunChildDialog(dialog);
 }
 

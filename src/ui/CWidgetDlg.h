@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "draw/ImageButton.h"
+#include "model/ForecastDates.h"
 #include "store/CityCatalogue.h"
 #include "ui/CityListBox.h"
 #include "ui/TrayIcon.h"
@@ -32,6 +33,9 @@ class CWidgetDlg : public win::Dialog {
     void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText);
     int BuildRows();
     void OnJobStatus(const WeatherJob& record);
+    // Refills the rows from the new day's forecast once the date has changed since the last
+    // look; the timer and a change of the system clock call it.
+    void FollowTheDate();
     void AddCityFromText(const std::string& text);
     void RemoveRow(int position);
     void ConfirmRemove(int position);
@@ -54,6 +58,7 @@ class CWidgetDlg : public win::Dialog {
     CityListBox& list() { return list_; }
     win::Dialog* activeDialog() const;
     HICON icon() const { return icon_; }
+    HICON smallIcon() const { return smallIcon_; }
     ImageButton& button(int index) { return *buttons_[static_cast<size_t>(index)]; }
     TrayIcon& tray() { return tray_; }
 
@@ -70,6 +75,8 @@ class CWidgetDlg : public win::Dialog {
 
     // Seam for tests: the end of the process.
     virtual void endProcess();
+    // The date the rows start their forecasts from: the computer's local date.
+    virtual CalendarDate today() const;
 
     virtual void openAddCity();
     virtual void openRemoveCity();
@@ -97,11 +104,14 @@ class CWidgetDlg : public win::Dialog {
     std::string commandLine_;
     bool startHidden_ = false;
     TrayIcon tray_;
+    // The large icon (task switcher, minimised window) and the small one (title bar, tray).
     HICON icon_ = nullptr;
+    HICON smallIcon_ = nullptr;
     CityListBox& list_;
     // Add, Delete, Refresh, Settings, More: controls 1020 to 1024.
     std::array<ImageButton*, 5> buttons_{};
     CityRows rows_;
+    CalendarDate rowsDate_;
     std::vector<win::Dialog*> activeDialogs_;
     // Read once, the first time Add City opens, and kept for the process.
     CityCatalogue catalogue_;

@@ -5,15 +5,14 @@
 #include "base/Messages.h"
 #include "base/Program.h"
 #include "draw/DibImage.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace brisalune {
 
 namespace {
 
-void drawText(HDC dc, const std::string& text, int left, int top, int right, int bottom,
-              UINT extra = 0) {
-    RECT rect{left, top, right, bottom};
+void drawText(HDC dc, const std::string& text, RECT rect, UINT extra = 0) {
     // Every text is UTF-8 and drawn wide, so names and service texts in any language show.
     const std::wstring wide = utf8ToWide(text, 256);
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect,
@@ -26,7 +25,7 @@ bool CityListBox::OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam,
     switch (message) {
         case WM_MEASUREITEM: {
             auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-            measure->itemHeight = kRowHeight;
+            measure->itemHeight = static_cast<UINT>(win::dpiScaled(kRowHeight));
             measure->itemWidth = 100;
             *result = TRUE;
             return true;
@@ -119,13 +118,15 @@ void CityListBox::drawItem(const DRAWITEMSTRUCT& item) const {
         }
     }
     if (selected && (entire || selectionChanged)) {
-        win::Pen pen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+        // A frame of one pixel at 96 DPI, inside the row.
+        const int frame = win::dpiScaled(1);
+        win::Pen pen(CreatePen(PS_INSIDEFRAME, frame, RGB(0, 0, 0)));
         {
             win::SelectedObject selectPen(dc, pen.get());
             win::SelectedObject selectBrush(dc, GetStockObject(NULL_BRUSH));
             Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
         }
-        InflateRect(&rect, -1, -1);
+        InflateRect(&rect, -frame, -frame);
         win::Brush fill(CreateSolidBrush(selectionColour));
         FillRect(dc, &rect, fill.get());
         if (separator) {
@@ -138,53 +139,74 @@ void CityListBox::drawItem(const DRAWITEMSTRUCT& item) const {
     // A focus-only request draws nothing: there is no focus rectangle.
 }
 
-void CityListBox::drawRow(HDC dc, const RECT& rect, const CityRow& row) const {
-    const int left = rect.left;
-    const int top = rect.top;
-    const int right = rect.right;
-    const int bottom = rect.bottom;
+CityListBox::Layout CityListBox::layoutOf(const RECT& item, int dpi) {
+    auto px = [dpi](int size) { return win::dpiScaled(size, dpi); };
+    const int left = item.left;
+    const int top = item.top;
+    const int right = item.right;
+    const int bottom = item.bottom;
     const int height = bottom - top;
-    const int width = (right - left - 65) / 2;
-    const int band = height / 2 - 8;
-    const int yTop = top + 6;
+    const int column = px(kPictureColumn);
+    const int width = (right - left - column) / 2;
+    const int band = height / 2 - px(8);
+    const int yTop = top + px(6);
     const int yMid = yTop + band;
     const int yBottom = yMid + band;
-    const int x0 = left + 65;
+    const int x0 = left + column;
     const int xMid = x0 + width;
     const int x1 = x0 + width / 3;
     const int x2 = x1 + width / 3;
+    return Layout{
+        {left, top, x0, bottom},
+        {x0, yTop, xMid, yMid},
+        {x0, yMid, x1, yBottom},
+        {x1, yMid, x2, yBottom},
+        {xMid, yTop, xMid + width, yMid},
+        {xMid, yMid, xMid + width, yBottom},
+        {left, bottom - px(20), right, bottom},
+    };
+}
+
+HFONT CityListBox::font() const {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void CityListBox::drawRow(HDC dc, const RECT& rect, const CityRow& row) const {
+    const int dpi = win::systemDpi();
+    const Layout layout = layoutOf(rect, dpi);
 
     // Loaded for each paint and dropped again: the pictures are small and change with the data.
     if (const std::string* icon = row.find("icon"); icon != nullptr && !icon->empty()) {
         DibImage image;
-        if (image.Load(*icon) == S_OK) {
+        if (image.LoadForDpi(*icon, dpi) == S_OK) {
             const int w = image.width();
             const int h = image.height();
-            image.StretchBlt(dc, left + (65 - w) / 2, top + (height - h) / 2, w, h, 0, 0, w, h);
+            const RECT& place = layout.picture;
+            image.StretchBlt(dc, place.left + (place.right - place.left - w) / 2,
+                             place.top + (place.bottom - place.top - h) / 2, w, h, 0, 0, w, h);
         }
     }
 
     SetTextColor(dc, textColour);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
-    win::SelectedObject selectFont(
-        dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    win::SelectedObject selectFont(dc, font());
     if (const std::string* text = row.find("conditions")) {
-        drawText(dc, *text, x0, yTop, xMid, yMid);
+        drawText(dc, *text, layout.conditions);
     }
     const std::string* low = row.find("low");
     const std::string* high = row.find("high");
     if (low != nullptr && high != nullptr) {
-        drawText(dc, *low, x0, yMid, x1, yBottom);
-        drawText(dc, *high, x1, yMid, x2, yBottom);
+        drawText(dc, *low, layout.low);
+        drawText(dc, *high, layout.high);
     }
     if (const std::string* text = row.find("name")) {
-        drawText(dc, *text, xMid, yTop, xMid + width, yMid);
+        drawText(dc, *text, layout.name);
     }
     if (const std::string* text = row.find("day")) {
-        drawText(dc, *text, xMid, yMid, xMid + width, yBottom);
+        drawText(dc, *text, layout.day);
     }
     if (const std::string* text = row.find("tips"); text != nullptr && !text->empty()) {
-        drawText(dc, *text, left, bottom - 20, right, bottom, DT_CENTER);
+        drawText(dc, *text, layout.tips, DT_CENTER);
     }
 }
 

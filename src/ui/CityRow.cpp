@@ -16,14 +16,20 @@ std::string CityRow::text(const std::string& key) const {
 }
 
 void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText, bool fahrenheit,
-             const std::string& programDirectory) {
+             const std::string& programDirectory, const CalendarDate& today) {
     std::string icon;
     std::string conditions = "-----";
     std::string low = "---";
     std::string high = "---";
     std::string day = "-----";
-    if (!city.days().empty()) {
-        const ForecastDay& first = city.days().front();
+    std::string tips = tipsText;
+    const CurrentDays current = currentDays(city.days(), today);
+    if (current.outdated) {
+        if (tips.empty()) {
+            tips = "outdated";
+        }
+    } else if (!city.days().empty()) {
+        const ForecastDay& first = city.days()[current.first];
         conditions = first.skytextday;
         icon = conditionImagePath(programDirectory, first.skycodeday);
         low = temperatureText(first.low, fahrenheit);
@@ -35,7 +41,7 @@ void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText, 
     row.set("conditions", conditions);
     row.set("low", low);
     row.set("high", high);
-    row.set("tips", tipsText);
+    row.set("tips", tips);
     row.set("name", city.info.name);
     row.set("day", day);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "model/ForecastDates.h"
+
 namespace brisalune {
 
 class CityRecord;
@@ -22,9 +24,11 @@ class CityRow {
     std::unordered_map<std::string, std::string> texts_;
 };
 
-// Fills a row from a city: the first forecast day's image, wording, temperatures and weekday,
-// or placeholders when the city has no day yet; the name always; the status word as given.
+// Fills a row from a city: the image, wording, temperatures and weekday of its first day dated
+// `today` or later, or placeholders when it has no day yet; the name always; the status word as
+// given. A city whose days all lie in the past shows the placeholders too, and says "outdated"
+// when no other status word is given.
 void FillRow(CityRow& row, const CityRecord& city, const std::string& tipsText, bool fahrenheit,
-             const std::string& programDirectory);
+             const std::string& programDirectory, const CalendarDate& today = localToday());
 
 }  // namespace brisalune

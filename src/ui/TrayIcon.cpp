@@ -5,6 +5,7 @@
 
 #include "base/WideText.h"
 #include "resource.h"
+#include "win/Dpi.h"
 
 namespace brisalune {
 
@@ -270,23 +271,24 @@ RECT TrayIcon::TrayAreaRect() {
             return *area;
         }
     }
+    // Guesses of the notification area's place, in pixels at 96 DPI.
     APPBARDATA bar{};
     bar.cbSize = sizeof(bar);
     if (SHAppBarMessage(ABM_GETTASKBARPOS, &bar)) {
         RECT area = bar.rc;
         if (bar.uEdge == ABE_LEFT || bar.uEdge == ABE_RIGHT) {
-            area.top = bar.rc.bottom - 100;
-            area.bottom = bar.rc.bottom - 16;
+            area.top = bar.rc.bottom - win::dpiScaled(100);
+            area.bottom = bar.rc.bottom - win::dpiScaled(16);
         } else {
-            area.left = bar.rc.right - 100;
-            area.right = bar.rc.right - 16;
+            area.left = bar.rc.right - win::dpiScaled(100);
+            area.right = bar.rc.right - win::dpiScaled(16);
         }
         return area;
     }
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    area.left = area.right - 150;
-    area.top = area.bottom - 30;
+    area.left = area.right - win::dpiScaled(150);
+    area.top = area.bottom - win::dpiScaled(30);
     return area;
 }
 

@@ -122,10 +122,12 @@ TEST_F(EngineTest, OnlyTimerFetchesAreRetriedAndEachFinalResultIsLoggedOnce) {
         int failuresFirst;
         std::vector<std::string> log;
     } cases[] = {
-        {ORIGIN_TIMER, 0, {" success"}},
-        {ORIGIN_TIMER, 2, {"failure, retry at", "failure, retry at", " success(retried 2 times)"}},
+        {ORIGIN_TIMER, 0, {" success from MSN"}},
+        {ORIGIN_TIMER,
+         2,
+         {"failure, retry at", "failure, retry at", " success(retried 2 times) from MSN"}},
         {ORIGIN_TIMER, 6, sixFailures},
-        {ORIGIN_USER, 0, {" success(gui)"}},
+        {ORIGIN_USER, 0, {" success(gui) from MSN"}},
         {ORIGIN_USER, 1, {" failure(gui)"}},
     };
     engine->registerUiThread(kUiThread);
@@ -213,8 +215,9 @@ TEST_F(EngineTest, RemovalRenumbersTheCitiesBehindAndRequeuesTheirLostResults) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(engine->cityAt(i)->info.cityIndex, i);
     }
-    EXPECT_EQ(logEntries(), (std::vector<std::string>{"Cfailure, retry at", "A success",
-                                                      "D success", "C success(retried 1 times)"}));
+    EXPECT_EQ(logEntries(), (std::vector<std::string>{"Cfailure, retry at", "A success from MSN",
+                                                      "D success from MSN",
+                                                      "C success(retried 1 times) from MSN"}));
     EXPECT_EQ(posted(), (Posted{{0, STATUS_UPDATED}, {2, STATUS_UPDATED}, {1, STATUS_UPDATED}}));
 
     // A result for a removed city that nobody waits for is dropped without a trace.

@@ -6,7 +6,9 @@ Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine pref
     e2e_test.py --exe Brisalune.exe --driver driver.exe --work DIR
 """
 import argparse
+import datetime
 import json
+import math
 import os
 import re
 import shutil
@@ -29,6 +31,20 @@ CITIES = [
     ("Z\u00fcrich", "wc:2657896&q=Z%c3%bcrich%2c+CHE"),
     ("Lyon", "wc:2996944&q=Lyon%2c+FRA"),
 ]
+
+
+def catalogue_coordinates(param):
+    """Latitude and longitude of the catalogue city with this location parameter."""
+    for name in sorted(os.listdir(os.path.join(ROOT, "res", "catalogue"))):
+        for city in ET.parse(os.path.join(ROOT, "res", "catalogue", name)).iter("city"):
+            if city.get("param") == param:
+                return float(city.get("lat")), float(city.get("lon"))
+    raise KeyError(param)
+
+
+def half_up(value):
+    """A whole degree as the program rounds: halves away from zero."""
+    return int(math.floor(abs(value) + 0.5)) * (1 if value >= 0 else -1)
 
 
 def windows_path(path):
@@ -90,7 +106,7 @@ class Program:
             with open(os.path.join(directory, "settings.xml"), "w") as out:
                 out.write(settings)
         self.env = dict(os.environ, BRISALUNE_WEATHER_URL=service.url,
-                        BRISALUNE_SITE_URL=service.url)
+                        BRISALUNE_FORECAST_URL=service.url, BRISALUNE_SITE_URL=service.url)
         self.processes = []
 
     def start(self, *arguments):
@@ -123,13 +139,18 @@ class Program:
         state["title"] = bytes.fromhex(state.get("title", "")).decode("utf-8")
         return state
 
-    def city_days(self):
-        """Per city of citylist.xml, the list of its days' attributes."""
+    def cities(self):
+        """The city elements of citylist.xml, or None while it cannot be read."""
         try:
-            root = ET.parse(os.path.join(self.directory, "citylist.xml")).getroot()
+            return ET.parse(os.path.join(self.directory, "citylist.xml")).getroot().findall("city")
         except (ET.ParseError, OSError):
             return None
-        return [[day.attrib for day in city.findall("forecast")] for city in root.findall("city")]
+
+    def city_days(self):
+        """Per city of citylist.xml, the list of its days' attributes."""
+        cities = self.cities()
+        return None if cities is None else [[day.attrib for day in city.findall("forecast")]
+                                            for city in cities]
 
     def catch_mail(self, test, output):
         """Registers the mail catcher as the mailto handler for this test; it writes every link
@@ -281,6 +302,48 @@ class WholeProgram(unittest.TestCase):
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
 
+    def test_with_the_weather_service_dead_every_row_shows_todays_forecast_of_the_other(self):
+        self.service.get("/_control/mode?path=/data.aspx&mode=status:500")
+        program = self.program()
+        program.start()
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+
+        def moved():
+            cities = program.cities()
+            return cities if cities and all(
+                c.get("source") == "open-meteo" and len(c.findall("forecast")) == 7
+                for c in cities) else None
+        cities = wait_for(moved, 90)
+        self.assertTrue(cities, "not every city moved: %r" % program.city_days())
+        self.assertGreater(self.service.weather_requests(), 0)
+
+        # Each city holds what the forecast service answers for its catalogue coordinates,
+        # from today on.
+        today = datetime.date.today()
+        for (name, param), city in zip(CITIES, cities):
+            lat, lon = catalogue_coordinates(param)
+            answer = json.loads(self.service.get(
+                "/v1/forecast?latitude=%.5f&longitude=%.5f&daily=weather_code,temperature_2m_max,"
+                "temperature_2m_min,precipitation_probability_max&temperature_unit=fahrenheit"
+                "&timezone=auto" % (lat, lon)))["daily"]
+            days = city.findall("forecast")
+            self.assertEqual([d.get("date") for d in days], answer["time"], name)
+            self.assertEqual(days[0].get("date"), today.isoformat(), name)
+            self.assertEqual(days[0].get("day"), today.strftime("%A"), name)
+            self.assertEqual([int(d.get("high")) for d in days],
+                             [half_up(t) for t in answer["temperature_2m_max"]], name)
+            self.assertEqual([int(d.get("low")) for d in days],
+                             [half_up(t) for t in answer["temperature_2m_min"]], name)
+
+        # Every row shows its picture and no status word: neither "failure" nor "outdated".
+        def rows_done():
+            code, out = program.driver("rows")
+            lines = [line for line in out.split("\n") if line.startswith("row ")]
+            return out if code == 0 and len(lines) == len(CITIES) and all(
+                "picture 1 status 0" in line for line in lines) else None
+        self.assertTrue(wait_for(rows_done, 20, step=0.5),
+                        "rows on screen: %s" % program.driver("rows")[1])
+
     def test_exit_during_a_refresh_keeps_the_forecasts_that_came_in(self):
         # The last city's answer takes a minute; Exit comes while it is still pending.
         slow = ("Lyon", "stall:60/wc:2996944&q=Lyon%2c+FRA")
@@ -327,17 +390,18 @@ class WholeProgram(unittest.TestCase):
             if line.startswith("row ")), 20))
         before = program.driver("row-temperatures")[1].split("\n")
 
-        # Enter on the second row opens its details: all seven days, in a window grown for them.
+        # Enter on the second row opens its details: every day from today on, six of the
+        # seven since the service's first is yesterday, in a window grown for them.
         program.driver("open-row", "1")
         shown = wait_for(lambda: shown_dialog(program, "Montr\u00e9al Forecast"), 20)
         self.assertTrue(shown, "no details window: %s" % program.driver("dialog")[1])
         time.sleep(0.5)
         out = program.driver("days")[1]
         places = [line for line in out.split("\n") if line.startswith("day ")]
-        self.assertGreaterEqual(len(places), 7, out)
-        for place in places[:7]:
+        self.assertGreaterEqual(len(places), 6, out)
+        for place in places[:6]:
             self.assertTrue(place.endswith("picture 1 text 1 temperatures 1"), out)
-        for place in places[7:]:
+        for place in places[6:]:
             self.assertTrue(place.endswith("picture 0 text 0 temperatures 0"), out)
         screenshot(program, os.path.join(ARGS.work, "details.png"), shown)
         program.driver("escape-dialog")
@@ -419,8 +483,11 @@ class WholeProgram(unittest.TestCase):
         query = link[len("mailto:?"):]
         self.assertRegex(query, r"^subject=[A-Za-z0-9%._~-]*&body=[A-Za-z0-9%._~-]*$")
         fields = dict(part.split("=", 1) for part in query.split("&"))
+        # Three days from today on: the service's first day is yesterday.
+        today = datetime.date.today().isoformat()
         text = " ".join("%s, %s, %s\u00b0F - %s\u00b0F;" % (
-            d["day"], d["skytextday"], d["low"], d["high"]) for d in days[0][:3])
+            d["day"], d["skytextday"], d["low"], d["high"])
+            for d in [d for d in days[0] if d["date"] >= today][:3])
         self.assertEqual(urllib.parse.unquote(fields["subject"]), "Z\u00fcrich  Forecast")
         self.assertEqual(urllib.parse.unquote(fields["body"]),
                          "Z\u00fcrich Forecast: %s by Brisalune, see more at %s/pr/brisalune"

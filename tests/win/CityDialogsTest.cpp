@@ -355,11 +355,20 @@ TEST_F(CityDialogsTest, RemoveCityAsksAndEndsOnlyOnYes) {
 
 // ---- As the widget runs them
 
+// The widget on a date before every day the tests hand out, whatever the computer's date.
+class EarlyWidget : public CWidgetDlg {
+  public:
+    using CWidgetDlg::CWidgetDlg;
+
+  protected:
+    CalendarDate today() const override { return CalendarDate{2026, 12, 1}; }
+};
+
 class WidgetCityDialogsTest : public CityDialogsTest {
   protected:
     void startWidget(const std::string& cities) {
         start(cities);
-        widget = std::make_unique<CWidgetDlg>(engine, dir.path(), "");
+        widget = std::make_unique<EarlyWidget>(engine, dir.path(), "");
         win::setMainWindow(widget.get());
         ASSERT_TRUE(widget->Create());
     }

@@ -175,6 +175,30 @@ TEST_F(DetailsTest, NoDaysGiveAWhiteWindowWithTheTemplateCaption) {
     }
 }
 
+TEST_F(DetailsTest, DaysStartFromTodayAndDaysGoneByAreNoForecast) {
+    const auto dated = [](const char* date, int sky) {
+        std::string day = test::forecastXml(1, 2, sky, "", "");
+        return day.insert(day.size() - 3, std::string(" date=\"") + date + "\"");
+    };
+    start("<city name=\"A\" param=\"a\">" + dated("2026-12-06", 4) + dated("2026-12-07", 32) +
+          dated("2026-12-08", 28) + "</city><city name=\"B\" param=\"b\">" +
+          dated("2026-12-05", 4) + dated("2026-12-06", 4) + "</city>");
+    CDetailsDlg from(nullptr, engine, dir.path(), 0, [] { return CalendarDate{2026, 12, 7}; });
+    ASSERT_TRUE(from.Create());
+    auto canvas = paint(from);
+    RECT client;
+    GetClientRect(from.hwnd(), &client);
+    EXPECT_EQ(from.Paint(canvas->dc(), client), 2);
+    EXPECT_TRUE((samePixels(*canvas, *expectedPicture(*canvas, 10, 25, 32), RECT{10, 25, 65, 70})))
+        << "today's picture first";
+
+    CDetailsDlg gone(nullptr, engine, dir.path(), 1, [] { return CalendarDate{2026, 12, 7}; });
+    ASSERT_TRUE(gone.Create());
+    EXPECT_EQ(win::windowTextUtf8(gone.hwnd()), "Forecast Details");
+    canvas = paint(gone);
+    EXPECT_TRUE((blank(*canvas, RECT{0, 0, canvas->width(), canvas->height()})));
+}
+
 TEST_F(DetailsTest, TheWindowGrowsToShowEveryDayAndScrollsPastTheScreen) {
     std::string many;
     for (int i = 0; i < 30; ++i) {

@@ -118,5 +118,26 @@ TEST_F(HeldDataFiles, ThatStayUnreadableAreNeverWrittenOverAndTheUserIsToldOnce)
     EXPECT_EQ(told.size(), 1u);
 }
 
+TEST_F(HeldDataFiles, AListHeldWhileItIsSavedIsWrittenOnceTheOtherProgramLetsGo) {
+    letGo();
+    start();
+    // A reader that shares reading and writing but not deletion, as most programs open a file:
+    // the list cannot be replaced while it holds it.
+    HANDLE reader =
+        CreateFileW(widen(dir.file("citylist.xml")).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    engine.refreshAll(ORIGIN_USER);
+    engine.ApplyResult(queue.Pop(), test::makeDays(5));
+    const auto begin = std::chrono::steady_clock::now();
+    engine.flush();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s) << "Exit does not wait for ever";
+    EXPECT_EQ(test::readFile(dir.file("citylist.xml")), kFiles[0].second);
+    CloseHandle(reader);
+    // No further change comes: the forecast still reaches the disk.
+    EXPECT_TRUE(test::eventually(
+        [&] { return test::savedCities(dir.path()).at(0)->days() == test::makeDays(5); }, 10s));
+}
+
 }  // namespace
 }  // namespace brisalune

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "FakeService.h"
 #include "TestSupport.h"
 #include "base/WideText.h"
@@ -31,50 +32,16 @@
 #include "store/CityListStore.h"
 
 using namespace brisalune;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CountingNotifier;
+using bench::fastest;
+using bench::median;
+using bench::msSince;
 
 namespace {
 
 constexpr int kCities = 50;
 constexpr int kRounds = 11;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double fastest(const std::vector<double>& values) {
-    return *std::min_element(values.begin(), values.end());
-}
-
-// Counts final results and wakes the waiting bench when all have arrived.
-class CountingNotifier : public StatusNotifier {
-  public:
-    bool post(int64_t, std::unique_ptr<WeatherJob> record) override {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (record->status == STATUS_UPDATED || record->status == STATUS_FAILED) {
-            ++finals_;
-            failed_ += record->status == STATUS_FAILED;
-            done_.notify_all();
-        }
-        return true;
-    }
-    int waitFor(int count) {
-        std::unique_lock<std::mutex> hold(mutex_);
-        done_.wait(hold, [&] { return finals_ >= count; });
-        return failed_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    int finals_ = 0;
-    int failed_ = 0;
-};
 
 std::vector<std::string> params() {
     std::vector<std::string> list;

@@ -24,7 +24,10 @@ const std::string kPage = "http://site.test/pr/brisalune";
 
 class TestShare : public CShareDlg {
   public:
-    TestShare(RefreshEngine& engine, int position) : CShareDlg(nullptr, engine, position, kPage) {}
+    TestShare(RefreshEngine& engine, int position)
+        : CShareDlg(nullptr, engine, position, kPage, [] {
+              return CalendarDate{2026, 12, 7};
+          }) {}
 
     std::vector<std::string> links;
     UINT menuAnswer = 0;
@@ -121,6 +124,30 @@ TEST_F(ShareDlgTest, DirectSharesTakeTheEnginesDaysAndFallBackToTheGeneralText) 
         }
         EXPECT_EQ(days, c.daysShared) << link;
     }
+}
+
+TEST_F(ShareDlgTest, TheMailStartsFromTodayAndDaysGoneByAreNoForecast) {
+    const auto dated = [](const std::string& name, std::initializer_list<const char*> dates) {
+        std::string text = "<city name=\"" + name + "\" param=\"wc:1\">";
+        for (const char* date : dates) {
+            text += std::string("<forecast low=\"30\" high=\"50\" skytextday=\"Cloudy\" date=\"") +
+                    date + "\" day=\"" + date + "\" />";
+        }
+        return text + "</city>";
+    };
+    start(dated("Calgary", {"2026-12-06", "2026-12-07", "2026-12-08", "2026-12-09"}) +
+              dated("Oslo", {"2026-12-05", "2026-12-06"}),
+          "2");
+    open(0);
+    ASSERT_EQ(dialog->links.size(), 1u);
+    const std::string& link = dialog->links[0];
+    EXPECT_NE(link.find("Forecast%3A%202026-12-07%2C"), std::string::npos) << link;
+    EXPECT_NE(link.find("%3B%202026-12-08%2C"), std::string::npos) << link;
+    EXPECT_EQ(link.find("2026-12-06"), std::string::npos) << link;
+    EXPECT_EQ(link.find("2026-12-09"), std::string::npos) << "two days, from today" << link;
+    open(1);
+    ASSERT_EQ(dialog->links.size(), 1u);
+    EXPECT_EQ(dialog->links[0].rfind(kGeneral, 0), 0u) << dialog->links[0];
 }
 
 TEST_F(ShareDlgTest, SeveralCitiesAreListedAndEachChoiceShares) {

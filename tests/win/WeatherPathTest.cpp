@@ -111,8 +111,8 @@ TEST_F(WeatherPathTest, RefreshAllOfThreeCitiesBringsTheServicesDaysAndSavesThem
         EXPECT_EQ(saved.at(i)->days(), city->days());
     }
     EXPECT_EQ(logWithoutTimes(),
-              "\r\nCalgary success\r\nMontr\xC3\xA9"
-              "al success\r\nOslo success");
+              "\r\nCalgary success from MSN\r\nMontr\xC3\xA9"
+              "al success from MSN\r\nOslo success from MSN");
 }
 
 TEST_F(WeatherPathTest, ATimerRefreshRetriesAFailingCityUntilItSucceeds) {
@@ -124,7 +124,7 @@ TEST_F(WeatherPathTest, ATimerRefreshRetriesAFailingCityUntilItSucceeds) {
     EXPECT_EQ(engine.cityAt(0)->days().size(), 5u);
     EXPECT_EQ(logWithoutTimes(),
               "\r\nBergenfailure, retry at\r\nBergenfailure, retry at"
-              "\r\nBergen success(retried 2 times)");
+              "\r\nBergen success(retried 2 times) from MSN");
     EXPECT_EQ(FakeService::count("location", param), 3);
 }
 
@@ -164,7 +164,8 @@ TEST_F(WeatherPathTest, AUserRefreshLogsEachFailureOnceAndNoAnswerHoldsTheWorker
              std::string("\r\nNarvik failure(gui)"), tooLarge + "\r\nHuge failure(gui)",
              tooLarge + "\r\nMillion failure(gui)",
              std::string("CInternetException * eThe answer did not arrive within 3 seconds.\r\n"
-                         "Trickle failure(gui)\r\nMany success(gui)\r\nCalgary success(gui)")}) {
+                         "Trickle failure(gui)\r\nMany success(gui) from MSN\r\nCalgary "
+                         "success(gui) from MSN")}) {
         at = text.find(fragment, at);
         ASSERT_NE(at, std::string::npos) << fragment << "\nin\n" << text;
     }

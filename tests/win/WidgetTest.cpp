@@ -54,6 +54,8 @@ class TestWidget : public CWidgetDlg {
         opened.push_back("details " + std::to_string(position));
     }
     void openShare(int position) override { opened.push_back("share " + std::to_string(position)); }
+    // Before every day the tests hand out, whatever the computer's date.
+    CalendarDate today() const override { return CalendarDate{2026, 12, 1}; }
 };
 
 const Texts kGeneralMenu = {
@@ -338,7 +340,7 @@ TEST_F(WidgetTest, AboutAndHelpOpenOverTheWidgetAndHandTheFrontBack) {
     const Case cases[] = {
         {ID_TRAY_ABOUT,
          IDC_ABOUT_TEXT,
-         {"Version: " + versionText(false), "GeoNames", "CC BY 4.0"},
+         {"Version: " + versionText(false), "GeoNames", "CC BY 4.0", "Open-Meteo.com"},
          "http://www.norvosoft.com"},
         {ID_TRAY_HELP,
          IDC_INFO_TEXT,

@@ -1,9 +1,10 @@
 """The five widget button pictures and the program icon.
 
 The buttons are 48 x 48 pictures, but the widget's buttons are only about 44 x 47 pixels at
-96 DPI and the picture is drawn from the button's top-left corner without scaling (and one
-pixel lower and further right while pressed). So every button's drawing is centred on
-(21.5, 22.5) and stays inside 43 x 46 pixels: nothing is cut off in the widget.
+96 DPI and the picture is drawn from the button's top-left corner at its size scaled to the
+display's DPI (and one pixel lower and further right while pressed, scaled too). So every
+button's drawing is centred on (21.5, 22.5) and stays inside 43 x 46 pixels: nothing is cut off
+in the widget. Each button is also drawn at twice the size for displays above 96 DPI.
 """
 
 import math
@@ -46,8 +47,8 @@ def _disc(cv):
     _gloss(cv, disc, CY - 19.5, CY + 19.5)
 
 
-def add():
-    cv = Canvas(SIZE, SIZE)
+def add(scale=1):
+    cv = Canvas(SIZE, SIZE, scale)
     _disc(cv)
     arm = 9.5
     _glyph(cv, union(capsule(CX - arm, CY, CX + arm, CY, 2.7),
@@ -55,23 +56,23 @@ def add():
     return cv
 
 
-def settings():
-    cv = Canvas(SIZE, SIZE)
+def settings(scale=1):
+    cv = Canvas(SIZE, SIZE, scale)
     _disc(cv)
     _glyph(cv, ring(CX, CY, 8.5, 2.6))
     return cv
 
 
-def more():
-    cv = Canvas(SIZE, SIZE)
+def more(scale=1):
+    cv = Canvas(SIZE, SIZE, scale)
     _disc(cv)
     tri = grow(polygon([(CX - 7.5, CY - 4.2), (CX + 7.5, CY - 4.2), (CX, CY + 5.8)]), 1.6)
     _glyph(cv, tri)
     return cv
 
 
-def delete():
-    cv = Canvas(SIZE, SIZE)
+def delete(scale=1):
+    cv = Canvas(SIZE, SIZE, scale)
     body = grow(polygon([(CX - 10.5, 15), (CX + 10.5, 15), (CX + 8.5, 40.5), (CX - 8.5, 40.5)]),
                 1.6)
     lid = rect(CX - 15, 9, CX + 15, 14.5, 2.2)
@@ -86,8 +87,8 @@ def delete():
     return cv
 
 
-def refresh():
-    cv = Canvas(SIZE, SIZE)
+def refresh(scale=1):
+    cv = Canvas(SIZE, SIZE, scale)
     radius, half = 12.5, 3.8
     end = math.radians(-62)
     band = arc(CX, CY, radius, 22, 298, half)
@@ -111,10 +112,11 @@ BUTTONS = {"add": add, "settings": settings, "delete": delete, "more": more, "re
 def icon(size):
     """The program icon: a sun partly behind a cloud, drawn afresh for each size."""
     cv = Canvas(size, size)
-    if size <= 16:
-        # Rays only blur into a halo at this size; a plain, larger disc reads better.
-        m.sun(cv, 6.3, 6.3, 5.0, rays=0, line=1.0)
-        m.cloud(cv, 1.5, 15.2, 14.2, "white", line=1.0)
+    if size <= 20:
+        # Rays only blur into a halo at these sizes; a plain, larger disc reads better.
+        k = size / 16.0
+        m.sun(cv, 6.3 * k, 6.3 * k, 5.0 * k, rays=0, line=1.0)
+        m.cloud(cv, 1.5 * k, 15.2 * k, 14.2 * k, "white", line=1.0)
         return cv
     k = size / 48.0
     line = max(0.9, 1.2 * k)

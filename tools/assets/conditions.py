@@ -2,7 +2,8 @@
 
 They are 55 x 45 pixels: the forecast details window stretches every picture to exactly that
 size, and a city row (65 x 55 pixels of room) draws it unscaled, so this size is the one both
-show without distortion.
+show without distortion. Both sizes are pixels at 96 DPI; the same drawings at twice the size
+serve displays above that.
 """
 
 import math
@@ -365,7 +366,7 @@ PICTURES = {
 }
 
 
-def render(code):
-    cv = Canvas(WIDTH, HEIGHT)
+def render(code, scale=1):
+    cv = Canvas(WIDTH, HEIGHT, scale)
     PICTURES[code](cv)
     return cv

@@ -175,28 +175,38 @@ def quantise(pixels, matte):
 # ---------------------------------------------------------------- ICO
 
 def ico(images):
-    """An icon file of 32-bit BMP entries; images is a list of (size, straight-alpha RGBA rows)."""
+    """An icon file from a list of (size, straight-alpha RGBA rows). Entries up to 255 pixels are
+    32-bit BMPs with an AND mask, which every icon loader reads; a 256-pixel entry is a PNG,
+    as icon files carry it since Windows Vista (a BMP of that size would be a quarter of a
+    megabyte)."""
     header = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries, bodies = b"", b""
     for size, rows in images:
-        xor = b"".join(_bgra(row) for row in reversed(rows))
-        mask_stride = ((size + 31) // 32) * 4
-        mask = bytearray()
-        for row in reversed(rows):
-            bits = bytearray(mask_stride)
-            for x in range(size):
-                if row[4 * x + 3] == 0:
-                    bits[x // 8] |= 0x80 >> (x % 8)
-            mask += bits
-        info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask),
-                           0, 0, 0, 0)
-        body = info + xor + bytes(mask)
+        if size >= 256:
+            body = png_rgba(size, size, rows)
+        else:
+            body = _bmp_entry(size, rows)
         dim = size if size < 256 else 0
         entries += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 32, len(body), offset)
         bodies += body
         offset += len(body)
     return header + entries + bodies
+
+
+def _bmp_entry(size, rows):
+    xor = b"".join(_bgra(row) for row in reversed(rows))
+    mask_stride = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(rows):
+        bits = bytearray(mask_stride)
+        for x in range(size):
+            if row[4 * x + 3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask),
+                       0, 0, 0, 0)
+    return info + xor + bytes(mask)
 
 
 def _bgra(row):

@@ -210,9 +210,14 @@ def radial(cx, cy, radius, c0, c1):
 # ---------------------------------------------------------------- canvas
 
 class Canvas:
-    def __init__(self, width, height):
-        self.width, self.height = width, height
-        n = width * height
+    """width x height units drawn at `scale` pixels per unit: the same drawing makes the 96-DPI
+    picture at scale 1 and its double-size form at scale 2. Shapes, paints, blurs and line
+    widths are all in units; width and height are the picture's size in pixels."""
+
+    def __init__(self, width, height, scale=1):
+        self.scale = scale
+        self.width, self.height = width * scale, height * scale
+        n = self.width * self.height
         self.r = [0.0] * n
         self.g = [0.0] * n
         self.b = [0.0] * n
@@ -229,13 +234,15 @@ class Canvas:
         self.a[i] = sa + self.a[i] * k
 
     def _pixels(self, box, margin):
-        x0 = max(0, int(math.floor(box[0] - margin)))
-        y0 = max(0, int(math.floor(box[1] - margin)))
-        x1 = min(self.width - 1, int(math.ceil(box[2] + margin)))
-        y1 = min(self.height - 1, int(math.ceil(box[3] + margin)))
+        """The pixels (px, py) around a box in units, with their centres in units."""
+        s = self.scale
+        x0 = max(0, int(math.floor((box[0] - margin) * s)))
+        y0 = max(0, int(math.floor((box[1] - margin) * s)))
+        x1 = min(self.width - 1, int(math.ceil((box[2] + margin) * s)))
+        y1 = min(self.height - 1, int(math.ceil((box[3] + margin) * s)))
         for py in range(y0, y1 + 1):
             for px in range(x0, x1 + 1):
-                yield px, py
+                yield px, py, (px + 0.5) / s, (py + 0.5) / s
 
     def fill(self, shape, paint, opacity=1.0):
         """Composites the shape over the canvas; paint is an (r, g, b[, a]) colour or a gradient."""
@@ -248,17 +255,19 @@ class Canvas:
                 return fixed
         f = shape.sdf
         w = self.width
-        for px, py in self._pixels(shape.box, 1.0):
-            cx, cy = px + 0.5, py + 0.5
-            d = f(cx, cy)
+        s = self.scale
+        offsets = [o / s for o in _SUB_OFFSETS]
+        for px, py, cx, cy in self._pixels(shape.box, 1.0):
+            # Distances in pixels, so edges are as soft at every scale.
+            d = f(cx, cy) * s
             if d >= _EDGE_BAND:
                 continue
             if d <= -_EDGE_BAND:
                 cov = 1.0
             else:
                 hits = 0
-                for oy in _SUB_OFFSETS:
-                    for ox in _SUB_OFFSETS:
+                for oy in offsets:
+                    for ox in offsets:
                         if f(cx + ox, cy + oy) < 0.0:
                             hits += 1
                 if not hits:
@@ -267,12 +276,12 @@ class Canvas:
             self._blend(py * w + px, colour_at(cx, cy), cov * opacity)
 
     def soft(self, shape, colour, blur, opacity=1.0):
-        """A blurred fill (for shadows and glows): coverage falls off over `blur` pixels."""
+        """A blurred fill (for shadows and glows): coverage falls off over `blur` units."""
         col = _rgba(colour)
         f = shape.sdf
         w = self.width
-        for px, py in self._pixels(shape.box, blur + 1.0):
-            d = f(px + 0.5, py + 0.5)
+        for px, py, cx, cy in self._pixels(shape.box, blur + 1.0):
+            d = f(cx, cy)
             t = max(0.0, min(1.0, 0.5 - d / blur))
             t = t * t * (3.0 - 2.0 * t)
             if t > 0.0:

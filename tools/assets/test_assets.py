@@ -179,8 +179,11 @@ class PicturesTest(unittest.TestCase):
             cls.fresh = read_tree(out)
 
     def test_writes_every_picture_and_the_committed_ones_are_current(self):
-        expected = {"img/fc_%d.gif" % code for code in range(48)}
-        expected |= {"buttons/%s.png" % n for n in ("add", "settings", "delete", "more", "refresh")}
+        expected = set()
+        for folder in ("", "2x/"):
+            expected |= {"img/%sfc_%d.gif" % (folder, code) for code in range(48)}
+            expected |= {"buttons/%s%s.png" % (folder, n)
+                         for n in ("add", "settings", "delete", "more", "refresh")}
         expected.add("Brisalune.ico")
         self.assertEqual(set(self.fresh), expected)
         committed = {}
@@ -193,9 +196,11 @@ class PicturesTest(unittest.TestCase):
         self.assertEqual(stale, [], "run python3 tools/assets/make_assets.py")
 
     def test_condition_images_are_8_bit_gifs_with_white_behind_transparency(self):
-        for code in range(48):
-            w, h, palette, transparent, pixels = read_gif(self.fresh["img/fc_%d.gif" % code])
-            self.assertEqual((w, h, len(palette), len(pixels)), (55, 45, 256, 55 * 45), code)
+        for code, folder, scale in [(c, f, s) for c in range(48) for f, s in (("", 1), ("2x/", 2))]:
+            w, h, palette, transparent, pixels = read_gif(
+                self.fresh["img/%sfc_%d.gif" % (folder, code)])
+            self.assertEqual((w, h, len(palette), len(pixels)),
+                             (55 * scale, 45 * scale, 256, 55 * 45 * scale * scale), code)
             self.assertEqual(transparent, 0)
             self.assertEqual(palette[0], (255, 255, 255))
             # The picture stays off the frame and draws something of its own.
@@ -206,9 +211,10 @@ class PicturesTest(unittest.TestCase):
         self.assertEqual(len({self.fresh["img/fc_%d.gif" % code] for code in range(48)}), 48)
 
     def test_buttons_are_rgba_pngs_with_soft_edges_inside_the_visible_area(self):
-        for name in ("add", "settings", "delete", "more", "refresh"):
-            w, h, ctype, depth, rows = read_png(self.fresh["buttons/%s.png" % name])
-            self.assertEqual((w, h, ctype, depth), (48, 48, 6, 8), name)
+        for name, folder, scale in [(n, f, s) for n in ("add", "settings", "delete", "more",
+                                                        "refresh") for f, s in (("", 1), ("2x/", 2))]:
+            w, h, ctype, depth, rows = read_png(self.fresh["buttons/%s%s.png" % (folder, name)])
+            self.assertEqual((w, h, ctype, depth), (48 * scale, 48 * scale, 6, 8), name)
             alphas = [row[4 * x + 3] for row in rows for x in range(w)]
             self.assertIn(0, alphas)
             self.assertIn(255, alphas)
@@ -216,18 +222,26 @@ class PicturesTest(unittest.TestCase):
             # The widget shows about 44 x 47 pixels of the picture and shifts it by one while
             # pressed; nothing may be drawn where it would be cut off.
             cut = [(x, y) for y in range(h) for x in range(w)
-                   if (x >= 43 or y >= 46) and rows[y][4 * x + 3] != 0]
+                   if (x >= 43 * scale or y >= 46 * scale) and rows[y][4 * x + 3] != 0]
             self.assertEqual(cut, [], name)
 
-    def test_icon_holds_16_32_and_48_pixel_32_bit_images(self):
+    def test_icon_holds_32_bit_images_from_16_to_256_pixels(self):
         data = self.fresh["Brisalune.ico"]
         reserved, kind, count = struct.unpack("<HHH", data[:6])
-        self.assertEqual((reserved, kind, count), (0, 1, 3))
+        self.assertEqual((reserved, kind), (0, 1))
         sizes = []
         for i in range(count):
             w, h, colours, _, planes, bpp, length, offset = struct.unpack(
                 "<BBBBHHII", data[6 + 16 * i:22 + 16 * i])
             self.assertEqual((w, h, planes, bpp), (w, w, 1, 32))
+            if w == 0:
+                # 256 pixels, stored as a PNG.
+                w, h, ctype, depth, rows = read_png(data[offset:offset + length])
+                self.assertEqual((w, h, ctype, depth), (256, 256, 6, 8))
+                alphas = {row[x] for row in rows for x in range(3, len(row), 4)}
+                self.assertTrue(0 in alphas and 255 in alphas)
+                sizes.append(w)
+                continue
             header = struct.unpack("<IiiHHI", data[offset:offset + 20])
             self.assertEqual(header, (40, w, 2 * w, 1, 32, 0))
             mask_stride = ((w + 31) // 32) * 4
@@ -242,7 +256,7 @@ class PicturesTest(unittest.TestCase):
             alphas = set(pixels[3::4])
             self.assertTrue(0 in alphas and 255 in alphas, w)
             sizes.append(w)
-        self.assertEqual(sizes, [16, 32, 48])
+        self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64, 256])
 
 
 if __name__ == "__main__":

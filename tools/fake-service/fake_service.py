@@ -61,6 +61,18 @@ PATHS
       one-line note that comments come by POST.
   /pr/brisalune
       The product page: a small HTML page.
+  /v1/forecast?latitude=LAT&longitude=LON&daily=LIST&temperature_unit=U&timezone=auto
+      The keyless forecast service's answer, as its public documentation shows it: compact
+      UTF-8 JSON {"latitude", "longitude", "generationtime_ms", "utc_offset_seconds",
+      "timezone", "timezone_abbreviation", "elevation", "daily_units": {...}, "daily": {"time":
+      [...], ...}} with one list per variable of LIST (weather_code, temperature_2m_max,
+      temperature_2m_min, precipitation_probability_max), forecast_days days (default 7, at
+      most 16) from today, past_days (0 to 2) before it. Temperatures have one decimal, in
+      Fahrenheit with temperature_unit=fahrenheit, Celsius otherwise; timezone=auto names a
+      zone from the longitude. A missing or bad latitude or longitude, or an unknown variable,
+      answers 400 with {"error": true, "reason": "..."}. The forecast is deterministic per
+      coordinates and date. For rules and counts, the location of this path is "LAT,LON" as
+      written in the request (e.g. location=51.05011,-114.08529).
   /r/<path>
       Redirect targets (see "redirect"): the plain, well-behaved answer of <path> with the same
       query. Of the location's directives only sky:, lang: and days: count here; control rules
@@ -105,6 +117,15 @@ MISBEHAVIOUR DIRECTIVES
                     q=Montr%c3%a9al%2c+CAN or q=%e6%9d%b1%e4%ba%ac%2c+JPN
     days:N          N forecast elements instead of five (0 allowed)
     forecasts[:N]   N bare <forecast/> elements (default 1000000) in place of the whole forecast
+    stale[:N]       data.aspx and /v1/forecast: every date N days earlier (default 10), so
+                    with the usual five or seven days all of them lie in the past
+  Shaping the normal forecast (/v1/forecast):
+    wmo:A,B,C       the days get weather codes A, B, C (the last repeats)
+    days:N          N days instead of forecast_days
+    missing[:NAME]  the daily list NAME (time, weather_code, ...) is left out; without NAME
+                    the whole "daily" object and its units are
+    ragged          the last daily list is one day shorter than the others
+    apierror        400 with the service's error object
   Shaping any answer:
     large[:N]       the body is padded with comment lines to exactly N bytes (default 5000000)
                     before crlf/nofinallf; the document stays valid XML
@@ -395,7 +416,8 @@ def parse_directive(segment):
     """Returns (name, args) for a directive segment, None for a segment that is a place."""
     name, _, rest = segment.partition(":")
     args = rest.split(":") if rest else []
-    simple = {"html", "garbage", "binary", "empty", "unknown", "strict", "crlf", "nofinallf"}
+    simple = {"html", "garbage", "binary", "empty", "unknown", "strict", "crlf", "nofinallf",
+              "ragged", "apierror"}
     if name in simple:
         if args:
             raise DirectiveError("%s takes no argument" % name)
@@ -423,6 +445,19 @@ def parse_directive(segment):
         if not codes or any(c > 47 for c in codes):
             raise DirectiveError("sky: codes run from 0 to 47")
         return name, {"codes": codes}
+    if name == "wmo":
+        if len(args) != 1:
+            raise DirectiveError("wmo needs codes, e.g. wmo:0 or wmo:95,3,0")
+        codes = [_number(c, int, name) for c in args[0].split(",") if c != ""]
+        if not codes:
+            raise DirectiveError("wmo: at least one code")
+        return name, {"codes": codes}
+    if name == "stale":
+        return name, {"days": _number(args[0], int, name) if args else 10}
+    if name == "missing":
+        if len(args) > 1 or (args and args[0] not in ("time",) + OPEN_METEO_DAILY):
+            raise DirectiveError("missing: one of time, %s" % ", ".join(OPEN_METEO_DAILY))
+        return name, {"list": args[0] if args else None}
     if name == "lang":
         if len(args) != 1 or args[0] not in KIND_TEXTS:
             raise DirectiveError("lang: one of %s" % ", ".join(sorted(KIND_TEXTS)))
@@ -480,7 +515,7 @@ def directive_text(directives):
     parts = []
     for name, args in directives:
         values = [v for v in args.values() if v is not None]
-        if name == "sky":
+        if name in ("sky", "wmo"):
             values = [",".join(str(c) for c in args["codes"])]
         parts.append(":".join([name] + [str(v) for v in values]))
     return "/".join(parts)
@@ -574,6 +609,8 @@ def build_forecast(place, today, directives, degree="F", base_url=""):
         return (b'<?xml version="1.0"?>\n<weatherdata>\n  <weather>\n'
                 + b"    <forecast/>\n" * opts["forecasts"]["count"]
                 + b"  </weather>\n</weatherdata>\n")
+    if "stale" in opts:
+        today -= datetime.timedelta(days=opts["stale"]["days"])
     lang = opts.get("lang", {}).get("lang", "en")
     names, shorts = DAY_NAMES[lang]
     sky_codes = opts.get("sky", {}).get("codes")
@@ -686,6 +723,120 @@ def is_known_place(place):
 
 
 # --------------------------------------------------------------------------------------------
+# The keyless forecast service (/v1/forecast)
+
+OPEN_METEO_DAILY = ("weather_code", "temperature_2m_max", "temperature_2m_min",
+                    "precipitation_probability_max")
+OPEN_METEO_UNITS = {"weather_code": "wmo code", "precipitation_probability_max": "%"}
+
+
+def open_meteo_error(reason):
+    return Answer(400, json.dumps({"error": True, "reason": reason}).encode("utf-8"),
+                  "application/json; charset=utf-8")
+
+
+def choose_wmo(rng, low, high, precip):
+    """A WMO weather code that fits the day's temperatures (°F) and chance of rain."""
+    if precip < 15:
+        return rng.choice([0, 0, 1])
+    if precip < 35:
+        return rng.choice([1, 2, 2] + ([45] if low > 28 and high < 70 else []))
+    if precip < 55:
+        return rng.choice([2, 3, 3])
+    if high <= 33:
+        return rng.choice([71, 73, 85] if precip < 75 else [73, 75, 86, 77])
+    if low <= 32 and high <= 40:
+        return rng.choice([56, 66, 51] if precip < 75 else [57, 67, 73])
+    if high >= 80:
+        return rng.choice([80, 81, 95] if precip < 75 else [82, 95, 96, 99])
+    return rng.choice([51, 61, 80, 53] if precip < 75 else [63, 65, 81])
+
+
+def coordinate(fields, name, limit):
+    """The value of a coordinate field, or an error answer."""
+    text = fields.get(name, [""])[-1]
+    try:
+        value = float(text)
+    except ValueError:
+        return None, open_meteo_error("Parameter '%s' is missing or not a number" % name)
+    if not -limit <= value <= limit:
+        return None, open_meteo_error("%s must be in range of -%d to %d. Given: %s."
+                                      % (name.capitalize(), limit, limit, text))
+    return value, None
+
+
+def build_open_meteo(query, today, opts):
+    """The answer of /v1/forecast: JSON of the documented shape, or the service's error."""
+    if "apierror" in opts:
+        return open_meteo_error("The stand-in was asked to refuse this request.")
+    fields = urllib.parse.parse_qs(query, keep_blank_values=True)
+    lat, error = coordinate(fields, "latitude", 90)
+    if error is None:
+        lon, error = coordinate(fields, "longitude", 180)
+    if error is not None:
+        return error
+    variables = [v for v in ",".join(fields.get("daily", [])).split(",") if v]
+    for variable in variables:
+        if variable not in OPEN_METEO_DAILY:
+            return open_meteo_error("Cannot initialize ForecastVariableDaily from invalid "
+                                    "String value %s for key daily" % variable)
+    fahrenheit = fields.get("temperature_unit", ["celsius"])[-1] == "fahrenheit"
+    try:
+        count = min(16, max(0, int(fields.get("forecast_days", ["7"])[-1])))
+        past = min(2, max(0, int(fields.get("past_days", ["0"])[-1])))
+    except ValueError:
+        return open_meteo_error("forecast_days and past_days are whole numbers")
+    count = opts.get("days", {}).get("count", count)
+    start = today - datetime.timedelta(days=past + opts.get("stale", {}).get("days", 0))
+    offset = round(lon / 15) if fields.get("timezone", [""])[-1] == "auto" else 0
+    wmo = opts.get("wmo", {}).get("codes")
+
+    place_rng = seeded("open-meteo place", "%.4f" % lat, "%.4f" % lon)
+    wetness = place_rng.uniform(-0.4, 0.4)
+    daily = {"time": []}
+    for variable in variables:
+        daily[variable] = []
+    for i in range(past + count):
+        day = start + datetime.timedelta(days=i)
+        rng = seeded("open-meteo day", "%.4f" % lat, "%.4f" % lon, day.isoformat())
+        mean = daily_mean(lat, 0, 1.0, day) + rng.uniform(-4, 4)
+        width = rng.uniform(8, 20)
+        high, low = mean + width / 2, mean - width / 2
+        precip = int(max(0, min(100, round((rng.uniform(-0.6, 0.6) + wetness + 0.5) * 100))))
+        code = wmo[min(i, len(wmo) - 1)] if wmo else choose_wmo(rng, low, high, precip)
+
+        def degrees(f):
+            return round(f if fahrenheit else (f - 32) * 5 / 9, 1)
+        values = {"weather_code": code, "temperature_2m_max": degrees(high),
+                  "temperature_2m_min": degrees(low), "precipitation_probability_max": precip}
+        daily["time"].append(day.isoformat())
+        for variable in variables:
+            daily[variable].append(values[variable])
+    unit = "\u00b0F" if fahrenheit else "\u00b0C"
+    units = {"time": "iso8601"}
+    for variable in variables:
+        units[variable] = OPEN_METEO_UNITS.get(variable, unit)
+    missing = opts.get("missing")
+    if missing is not None and missing["list"] is not None:
+        daily.pop(missing["list"], None)
+    if "ragged" in opts and len(daily) > 1:
+        last = list(daily)[-1]
+        daily[last] = daily[last][:-1]
+    answer = {
+        "latitude": round(lat * 50) / 50, "longitude": round(lon * 50) / 50,
+        "generationtime_ms": 0.04, "utc_offset_seconds": offset * 3600,
+        "timezone": "GMT" if offset == 0 else "Etc/GMT%+d" % -offset,
+        "timezone_abbreviation": "GMT" if offset == 0 else "GMT%+d" % offset,
+        "elevation": round(place_rng.uniform(0, 1500)),
+    }
+    if missing is None or missing["list"] is not None:
+        answer["daily_units"] = units
+        answer["daily"] = daily
+    body = json.dumps(answer, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+    return Answer(200, body, "application/json; charset=utf-8")
+
+
+# --------------------------------------------------------------------------------------------
 # Other bodies
 
 
@@ -748,6 +899,10 @@ def pad(body, size, single_line):
     if size <= len(body):
         return body
     missing = size - len(body)
+    if body.startswith(b"{") and body.endswith(b"}"):
+        # White space before the closing brace keeps the document JSON.
+        filler = b" " * missing if single_line else (b" " * 99 + b"\n") * (missing // 100)
+        return body[:-1] + filler + b" " * (missing - len(filler)) + b"}"
     head, tail = body, b""
     closing = body.rstrip().rfind(b"\n")
     if body.lstrip().startswith(b"<") and closing > 0:
@@ -913,6 +1068,10 @@ class Handler(BaseHTTPRequestHandler):
         if inner == "/data.aspx":
             match = re.search(r"(?:^|&)wealocations=", query)
             location = query[match.end():] if match else ""
+        elif inner == "/v1/forecast":
+            fields = urllib.parse.parse_qs(query, keep_blank_values=True)
+            location = "%s,%s" % (fields.get("latitude", [""])[-1],
+                                  fields.get("longitude", [""])[-1])
         state.count(path, location)
         if self.command in ("POST", "PUT"):
             with state.lock:
@@ -986,6 +1145,8 @@ class Handler(BaseHTTPRequestHandler):
             body = build_forecast(place or location, state.today(), directives, degree,
                                   self.server.base_url)
             return Answer(200, body, "text/xml; charset=utf-8")
+        if inner == "/v1/forecast":
+            return build_open_meteo(query, state.today(), opts)
         if inner == "/dl/brisalune/ver/windows_version.xml":
             with state.lock:
                 return Answer(200, state.version, "text/xml; charset=utf-8")

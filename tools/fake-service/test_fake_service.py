@@ -132,6 +132,63 @@ class ForecastTest(ServiceCase):
         self.assertEqual(self.weather("forecasts")[1].count(b"<forecast/>"), 1000000)
 
 
+class OpenMeteoTest(ServiceCase):
+    QUERY = ("/v1/forecast?latitude=51.05011&longitude=-114.08529&daily=weather_code,"
+             "temperature_2m_max,temperature_2m_min,precipitation_probability_max"
+             "&temperature_unit=fahrenheit&timezone=auto")
+    PLACE = "51.05011,-114.08529"
+
+    def forecast(self, mode=None, query=QUERY):
+        if mode is not None:
+            self.get("/_control/mode?location=%s&mode=%s" % (self.PLACE, mode))
+        return self.get(query)
+
+    def test_answer_has_the_documented_shape_and_stays_the_same(self):
+        status, body = self.forecast()
+        self.assertEqual(status, 200)
+        answer = json.loads(body)
+        self.assertEqual(answer["daily_units"]["temperature_2m_max"], "°F")
+        self.assertEqual(answer["timezone"], "Etc/GMT+8")
+        daily = answer["daily"]
+        self.assertEqual(list(daily), ["time"] + list(fs.OPEN_METEO_DAILY))
+        self.assertEqual(daily["time"], [(TODAY + datetime.timedelta(days=i)).isoformat()
+                                         for i in range(7)])
+        for low, high, code, chance in zip(daily["temperature_2m_min"],
+                                           daily["temperature_2m_max"], daily["weather_code"],
+                                           daily["precipitation_probability_max"]):
+            self.assertLess(low, high)
+            self.assertIn(code, (0, 1, 2, 3, 45, 51, 53, 56, 57, 61, 63, 65, 66, 67, 71, 73, 75,
+                                 77, 80, 81, 82, 85, 86, 95, 96, 99))
+            self.assertTrue(0 <= chance <= 100)
+        self.assertEqual(self.forecast()[1], body)
+        celsius = json.loads(self.get(self.QUERY.replace("fahrenheit", "celsius"))[1])
+        self.assertEqual(celsius["daily"]["temperature_2m_max"][0],
+                         round((daily["temperature_2m_max"][0] - 32) * 5 / 9, 1))
+        self.assertEqual(self.get("/_control/count?location=" + self.PLACE)[1], b"3\n")
+
+    def test_misbehaviours_of_the_json_answer(self):
+        def daily(mode):
+            status, body = self.forecast(mode)
+            self.assertEqual(status, 200, mode)
+            return json.loads(body).get("daily")
+        self.assertIsNone(daily("missing"))
+        self.assertNotIn("weather_code", daily("missing:weather_code"))
+        ragged = daily("ragged")
+        self.assertEqual([len(v) for v in ragged.values()], [7, 7, 7, 7, 6])
+        self.assertEqual(daily("stale:9")["time"][-1],
+                         (TODAY - datetime.timedelta(days=3)).isoformat())
+        self.assertEqual(daily("wmo:95,0")["weather_code"], [95] + [0] * 6)
+        self.assertEqual(len(daily("days:16/large:200000")["time"]), 16)
+        self.assertEqual(len(self.forecast("large:200000")[1]), 200000)
+        status, body = self.forecast("apierror")
+        self.assertEqual((status, json.loads(body)["error"]), (400, True))
+        self.get("/_control/reset")
+        for query in ("/v1/forecast?latitude=91&longitude=0&daily=weather_code",
+                      "/v1/forecast?longitude=0", "/v1/forecast?latitude=1&longitude=2&daily=x"):
+            status, body = self.get(query)
+            self.assertEqual((status, json.loads(body)["error"]), (400, True), query)
+
+
 class MisbehaviourTest(ServiceCase):
     def test_other_answers(self):
         for location, status in (("status:404", 404), ("status:500", 500), ("html", 200),
@@ -254,6 +311,7 @@ class CommandLineTest(unittest.TestCase):
         usage = subprocess.run([script, "--help"], capture_output=True, text=True).stdout
         for word in ("status:N", "html", "garbage", "truncate", "reset", "stallbody", "large",
                      "crlf", "nofinallf", "redirect", "fail:N", "sky:N", "lang:L", "trickle",
+                     "/v1/forecast", "stale", "wmo:", "missing", "ragged", "apierror",
                      "forecasts", "/_control/mode", "/_control/posts", "--port"):
             self.assertIn(word, usage)
 

@@ -3,11 +3,12 @@
 
 Writes one PNG per country code of the built-in catalogue (res/catalogue/countrylist.xml) into
 res/img/, named as the program looks for it: "<code>.png", and "do1.png" for the Dominican
-Republic. The package is pinned in package.json / package-lock.json beside this file and
+Republic, and the same flags at twice the size into res/img/2x/ for displays above 96 DPI. The package is pinned in package.json / package-lock.json beside this file and
 installed under build/flags-npm when it is missing; its 4:3 SVGs are rasterised with
 rsvg-convert (Debian: librsvg2-bin), laid onto white and written as 8-bit RGB PNGs.
 
-    python3 tools/flags/generate.py [--size 32x24] [--out DIR] [--check-determinism]
+    python3 tools/flags/generate.py [--out DIR] [--check-determinism]
+    python3 tools/flags/generate.py --size 32x24 --out DIR    # one size into one folder
 
 Python 3 standard library only, besides npm (to fetch the package) and rsvg-convert.
 """
@@ -28,6 +29,9 @@ NPM_DIR = os.path.join(ROOT, 'build', 'flags-npm')
 COUNTRY_LIST = os.path.join(ROOT, 'res', 'catalogue', 'countrylist.xml')
 DEFAULT_OUT = os.path.join(ROOT, 'res', 'img')
 PACKAGE = 'flag-icons'
+# The flags at 96 DPI, and the folder and size of their double-size forms.
+SIZE = (32, 24)
+DOUBLE = '2x'
 
 # Catalogue codes whose flag the package files under another name. Every code of today's
 # catalogue has a file of its own name; a code added later that has none stops the generator
@@ -249,25 +253,31 @@ def parse_size(text):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    ap.add_argument('--size', type=parse_size, default=(32, 24),
-                    help='width x height of each flag in pixels (default 32x24)')
+    ap.add_argument('--size', type=parse_size,
+                    help='width x height of each flag in pixels; without it, %dx%d into the '
+                         'folder and twice that into its %s folder' % (SIZE + (DOUBLE,)))
     ap.add_argument('--out', default=DEFAULT_OUT, help='folder to write into (default res/img)')
     ap.add_argument('--npm-dir', default=NPM_DIR, help='where the pinned package is installed')
     ap.add_argument('--check-determinism', action='store_true',
                     help='draw every flag a second time and compare bytes')
     args = ap.parse_args()
-    width, height = args.size
+    if args.size:
+        sets = [(args.size, args.out)]
+    else:
+        sets = [(SIZE, args.out),
+                ((2 * SIZE[0], 2 * SIZE[1]), os.path.join(args.out, DOUBLE))]
     try:
         ensure_inputs(args.npm_dir)
         codes = catalogue_codes()
-        files = render(codes, args.npm_dir, width, height)
-        self_check(files, codes, width, height)
-        if args.check_determinism and render(codes, args.npm_dir, width, height) != files:
-            die('a second drawing differs')
-        write_outputs(files, args.out)
-        print('%s@%s: %d flags of %d x %d pixels (%d bytes) in %s' % (
-            PACKAGE, pinned_version(), len(files), width, height,
-            sum(len(d) for d in files.values()), os.path.relpath(args.out, ROOT)))
+        for (width, height), out in sets:
+            files = render(codes, args.npm_dir, width, height)
+            self_check(files, codes, width, height)
+            if args.check_determinism and render(codes, args.npm_dir, width, height) != files:
+                die('a second drawing differs')
+            write_outputs(files, out)
+            print('%s@%s: %d flags of %d x %d pixels (%d bytes) in %s' % (
+                PACKAGE, pinned_version(), len(files), width, height,
+                sum(len(d) for d in files.values()), os.path.relpath(out, ROOT)))
         if args.check_determinism:
             print('determinism: a second drawing gave byte-identical files')
     except FlagError as e:

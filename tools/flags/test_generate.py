@@ -44,15 +44,17 @@ class Helpers(unittest.TestCase):
 
 
 class CommittedFlags(unittest.TestCase):
-    def test_every_catalogue_code_has_its_flag_and_nothing_else_is_there(self):
+    def test_every_catalogue_code_has_its_flag_at_both_sizes_and_nothing_else_is_there(self):
         codes = g.catalogue_codes()
         self.assertEqual(len(codes), 237)
-        files = {}
-        for name in os.listdir(g.DEFAULT_OUT):
-            if name.endswith('.png'):
-                with open(os.path.join(g.DEFAULT_OUT, name), 'rb') as f:
-                    files[name] = f.read()
-        g.self_check(files, codes, 32, 24)
+        for folder, (width, height) in ((g.DEFAULT_OUT, (32, 24)),
+                                        (os.path.join(g.DEFAULT_OUT, g.DOUBLE), (64, 48))):
+            files = {}
+            for name in os.listdir(folder):
+                if name.endswith('.png'):
+                    with open(os.path.join(folder, name), 'rb') as f:
+                        files[name] = f.read()
+            g.self_check(files, codes, width, height)
 
 
 if __name__ == '__main__':
