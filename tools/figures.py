@@ -30,6 +30,7 @@ from xml.sax.saxutils import quoteattr
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FAKE_SERVICE = os.path.join(ROOT, "tools", "fake-service", "fake-service")
 WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+STRIP = "x86_64-w64-mingw32-strip"
 REFRESH = "32774"  # the tray menu's Refresh
 IDC_REFRESH = "1022"  # the widget's Refresh button
 MANUAL = ('<Settings><unit val="0" /><timeval timeval="0" /><days days="3" />'
@@ -108,6 +109,14 @@ class Figures:
 
     # ---- programs ----------------------------------------------------------------------
 
+    @staticmethod
+    def install(exe, directory):
+        """The exe as the release carries it: its debugging data stripped. Wine copies the
+        whole image into private memory, and the build's 20-odd megabytes of debugging data
+        would count as the program's."""
+        subprocess.run([STRIP, "--strip-all", "-o", os.path.join(directory, os.path.basename(exe)),
+                        exe], check=True)
+
     def forecast_of(self, param):
         """The stand-in's days for a city, as the program keeps them on disk."""
         if param not in self.forecasts:
@@ -121,7 +130,7 @@ class Figures:
         would bring, so a refresh changes nothing on the screen."""
         directory = os.path.join(self.work, name)
         os.makedirs(directory)
-        shutil.copy(self.exe, directory)
+        self.install(self.exe, directory)
         shutil.copytree(os.path.join(self.build, "img"), os.path.join(directory, "img"))
         lines = ["<citylist>"]
         for city_name, param in cities:
@@ -200,7 +209,7 @@ class Figures:
         widget = self.program("start-widget", cities)
         bare = os.path.join(self.work, "start-bare")
         os.makedirs(bare)
-        shutil.copy(self.bare, bare)
+        self.install(self.bare, bare)
         code, out = self.probe("start", windows_path(os.path.join(widget, "Brisalune.exe")),
                                windows_path(widget),
                                windows_path(os.path.join(bare, "bare_dialog.exe")),
@@ -411,7 +420,7 @@ class Figures:
 
         bare_directory = os.path.join(self.work, "idle-bare")
         os.makedirs(bare_directory)
-        shutil.copy(self.bare, bare_directory)
+        self.install(self.bare, bare_directory)
         process = self.start(bare_directory, "bare_dialog.exe")
         time.sleep(5)
         pid = self.unix_pid(bare_directory, "bare_dialog.exe")
