@@ -5,9 +5,10 @@ JOBS ?= $(shell nproc)
 BUILD := build
 CMAKE_NATIVE := -DBRISALUNE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 CMAKE_TSAN := -DBRISALUNE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-CMAKE_MINGW := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_MINGW := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBRISALUNE_DIST_DIR=$(CURDIR)/$(BUILD)/dist
 
-.PHONY: deps build native tsan mingw test run bench clean
+.PHONY: deps build native tsan mingw test run bench clean dist
 
 deps:
 	@tools/deps.sh
@@ -47,6 +48,14 @@ test: build
 
 run: mingw
 	@tools/run-demo.sh
+
+# The release a Windows user unzips and runs, named after the project's version as the exe's
+# version resource is.
+VERSION = $(shell awk '/^project.Brisalune VERSION / {print $$3}' CMakeLists.txt)
+dist: deps
+	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
+	@cmake --build $(BUILD)/mingw -j$(JOBS) --target dist
+	@zip=$(BUILD)/dist/Brisalune-$(VERSION)-win64.zip; echo "$$zip: $$(stat -c %s $$zip) bytes"
 
 bench: deps
 	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DBRISALUNE_BENCH=ON -DBRISALUNE_TESTS=OFF >/dev/null

@@ -7,6 +7,7 @@
 #include "engine/ThreadMessageNotifier.h"
 #include "app/CWidgetApp.h"
 #include "app/CrashReport.h"
+#include "base/DataFolder.h"
 #include "base/Messages.h"
 #include "base/Program.h"
 #include "base/WideText.h"
@@ -51,7 +52,10 @@ int CWidgetApp::run(const std::string& commandLine) {
         });
 
     EnginePlatform platform;
-    platform.dataDirectory = programDirectory();
+    // The program's folder when it may write there, otherwise the user's own folder; the
+    // crash handler above has made the same choice.
+    platform.dataDirectory = dataDirectory();
+    platform.programDirectory = programDirectory();
     platform.queue = &queue;
     platform.notifier = &notifier;
     platform.timer = &timer;

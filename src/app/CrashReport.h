@@ -1,5 +1,5 @@
 // What the program leaves behind when a fault nothing handles ends it: the processor state in
-// error.txt beside the program, picked up by the separate bug-report program.
+// error.txt beside the user's files, picked up by the separate bug-report program.
 #pragma once
 
 #include <cstdint>
@@ -46,16 +46,19 @@ bool writeCrashReport(const std::string& directory, const std::string& report);
 // The steps of a crash report, as seams: the installed handler uses the system's own; tests
 // observe them without a blocking message box or a started process.
 struct CrashActions {
-    // Where error.txt goes and where the bug-report program is looked for. Empty when the
-    // program's own path was unknown: then neither happens, rather than at a drive's root.
+    // Where the bug-report program is looked for, and where error.txt goes (the folder of the
+    // user's files, which is the program's own unless that one cannot be written). An empty one
+    // (a path that was unknown) leaves its step out rather than take a drive's root.
     std::string programDirectory;
+    std::string dataDirectory;
     // Starts the program at this full path with no arguments; answers whether it started.
     std::function<bool(const std::string& path)> startProgram;
     // Shows the text (UTF-8) with these MessageBox flags and waits until it is closed.
     std::function<void(const std::string& text, unsigned flags)> showMessage;
 };
 
-// The program directory, startBugReportProgram, and a message box owned by the main window.
+// The program and data directories, startBugReportProgram, and a message box owned by the main
+// window.
 CrashActions systemCrashActions();
 
 // Starts the program by exactly this path (never a search of the current directory or PATH),

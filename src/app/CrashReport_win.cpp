@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/CrashReport.h"
+#include "base/DataFolder.h"
 #include "base/Program.h"
 #include "base/Texts.h"
 #include "base/WideText.h"
@@ -121,6 +122,7 @@ bool startBugReportProgram(const std::string& path) {
 CrashActions systemCrashActions() {
     CrashActions actions;
     actions.programDirectory = programDirectory();
+    actions.dataDirectory = dataDirectory();
     actions.startProgram = startBugReportProgram;
     actions.showMessage = showCrashMessage;
     return actions;
@@ -129,13 +131,12 @@ CrashActions systemCrashActions() {
 long reportCrash(const _EXCEPTION_POINTERS* info, const CrashActions& actions) {
     std::string report;
     bestEffort([&] { report = crashReportText(crashStateOf(info)); });
-    if (!actions.programDirectory.empty()) {
-        bestEffort([&] { writeCrashReport(actions.programDirectory, report); });
-        if (actions.startProgram) {
-            bestEffort([&] {
-                actions.startProgram(joinPath(actions.programDirectory, kBugReportProgram));
-            });
-        }
+    if (!actions.dataDirectory.empty()) {
+        bestEffort([&] { writeCrashReport(actions.dataDirectory, report); });
+    }
+    if (!actions.programDirectory.empty() && actions.startProgram) {
+        bestEffort(
+            [&] { actions.startProgram(joinPath(actions.programDirectory, kBugReportProgram)); });
     }
     if (actions.showMessage) {
         bestEffort([&] { actions.showMessage(kCrashMessage, MB_ICONERROR | MB_OK); });
@@ -144,7 +145,7 @@ long reportCrash(const _EXCEPTION_POINTERS* info, const CrashActions& actions) {
 }
 
 void installCrashHandler() {
-    // The directory is found now, not in a damaged process at the moment of the fault.
+    // The directories are found now, not in a damaged process at the moment of the fault.
     static const CrashActions actions = systemCrashActions();
     installCrashHandler(actions);
 }

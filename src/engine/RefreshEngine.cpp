@@ -37,7 +37,10 @@ void RefreshEngine::initialise(const EnginePlatform& platform) {
         settings = settings_;
     }
     // Read without the lock: a file another program holds keeps its read trying for a while.
-    settings->attach(platform.dataDirectory, platform.runEntry);
+    settings->attach(
+        platform.dataDirectory,
+        platform.programDirectory.empty() ? platform.dataDirectory : platform.programDirectory,
+        platform.runEntry);
     settings->Load();
     auto cityStore = std::make_unique<CityListStore>(platform.dataDirectory);
     CityTable table;

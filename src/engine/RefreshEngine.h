@@ -54,6 +54,9 @@ struct EnginePlatform {
     // How long a new forecast may wait for the city list to be written while more results are
     // on their way, so that a refresh of many cities writes it once or twice, not once per city.
     std::chrono::milliseconds saveDelay = std::chrono::seconds(1);
+    // Where Brisalune.exe stands, for the start-on-boot entry to start it from there when the
+    // user's files live elsewhere; empty when they live beside it.
+    std::string programDirectory = std::string();
 };
 
 class RefreshEngine {

@@ -16,8 +16,10 @@ SettingsStore::SettingsStore(std::string unit, std::string timeval, std::string 
                              std::string startonboot)
     : values{std::move(unit), std::move(timeval), std::move(days), std::move(startonboot)} {}
 
-void SettingsStore::attach(std::string programDirectory, RunEntryStore* runEntry) {
-    directory_ = std::move(programDirectory);
+void SettingsStore::attach(std::string dataDirectory, std::string programDirectory,
+                           RunEntryStore* runEntry) {
+    directory_ = std::move(dataDirectory);
+    programDirectory_ = std::move(programDirectory);
     runEntry_ = runEntry;
 }
 
@@ -80,7 +82,7 @@ bool SettingsStore::IsRunEntryPresent() {
 
 void SettingsStore::AddRunEntry() {
     if (runEntry_ != nullptr) {
-        runEntry_->AddRunEntry(runEntryCommandLine(directory_));
+        runEntry_->AddRunEntry(runEntryCommandLine(programDirectory_));
     }
 }
 

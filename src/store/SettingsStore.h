@@ -1,5 +1,5 @@
-// The four user settings, kept in settings.xml beside the program, and the start-on-boot entry
-// that follows the last of them.
+// The four user settings, kept in settings.xml with the user's other files, and the start-on-boot
+// entry that follows the last of them.
 #pragma once
 
 #include <string>
@@ -22,9 +22,9 @@ class SettingsStore {
     SettingsStore(std::string unit, std::string timeval, std::string days, std::string startonboot);
     virtual ~SettingsStore() = default;
 
-    // Where the file lives and what keeps the start-on-boot entry; both may be left unset, and
-    // then the store only holds values.
-    void attach(std::string programDirectory, RunEntryStore* runEntry);
+    // Where the file lives, where the program stands (the start-on-boot entry starts it from
+    // there) and what keeps the entry; all may be left unset, and then the store only holds values.
+    void attach(std::string dataDirectory, std::string programDirectory, RunEntryStore* runEntry);
 
     // Reads settings.xml over the current values; the registry then has the last word on start
     // on boot: with no entry there, the setting is off.
@@ -40,6 +40,7 @@ class SettingsStore {
 
   private:
     std::string directory_;
+    std::string programDirectory_;
     RunEntryStore* runEntry_ = nullptr;
 };
 

@@ -79,11 +79,11 @@ TEST(StoreFiles, WriteTheBytesTheyHaveAlwaysWrittenAndReadThemBack) {
 
     test::FakeRunEntry runEntry;
     SettingsStore settings("1", "", "3 & <4> \"x\" 'y'", "0");
-    settings.attach(dir.path(), &runEntry);
+    settings.attach(dir.path(), dir.path(), &runEntry);
     settings.Save();
     EXPECT_EQ(readFile(dir.file("settings.xml")), golden("settings.xml"));
     SettingsStore reread("0", "1", "3", "1");
-    reread.attach(dir.path(), &runEntry);
+    reread.attach(dir.path(), dir.path(), &runEntry);
     reread.Load();
     EXPECT_EQ(reread.values, settings.values);
 
@@ -213,11 +213,12 @@ class SettingsStoreTest : public ::testing::Test {
   protected:
     SettingsStore load() {
         SettingsStore store("0", "1", "3", "1");
-        store.attach(dir.path(), &runEntry);
+        store.attach(dir.path(), kProgramDirectory, &runEntry);
         store.Load();
         return store;
     }
 
+    static constexpr char kProgramDirectory[] = "C:\\Program Files\\Brisalune";
     ScratchDir dir;
     test::FakeRunEntry runEntry;
 };
@@ -251,7 +252,8 @@ TEST_F(SettingsStoreTest, RegistryHasTheLastWordOnStartOnBoot) {
     store.values.startonboot = "1";
     store.Save();
     EXPECT_TRUE(runEntry.present);
-    EXPECT_EQ(runEntry.value, "\"" + dir.path() + "\\Brisalune.exe\" -s");
+    // The entry starts the program where it stands, wherever its settings are kept.
+    EXPECT_EQ(runEntry.value, "\"C:\\Program Files\\Brisalune\\Brisalune.exe\" -s");
     store.Save();
     EXPECT_EQ(runEntry.adds, 1);
 }

@@ -3,10 +3,12 @@
 stand-in weather service, driven from outside with window messages.
 
 Run by CTest from the MinGW build (inside xvfb-run, with the project's Wine prefix):
-    e2e_test.py --exe Brisalune.exe --driver driver.exe --work DIR
+    e2e_test.py --exe Brisalune.exe --driver driver.exe --mail-catcher catcher.exe --zip ZIP
+                --work DIR
 """
 import argparse
 import datetime
+import glob
 import json
 import math
 import os
@@ -18,6 +20,7 @@ import time
 import unittest
 import urllib.parse
 import urllib.request
+import zipfile
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
 
@@ -92,12 +95,15 @@ class Service:
 class Program:
     """Brisalune.exe in a program directory of its own."""
 
-    def __init__(self, directory, service, cities=CITIES, settings=None):
+    def __init__(self, directory, service, cities=CITIES, settings=None, install=True):
+        """`install` copies the build's exe and img folder in; without it the directory already
+        holds a program, as an unpacked release does."""
         self.directory = directory
         os.makedirs(directory, exist_ok=True)
-        shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
-        img = os.path.join(os.path.dirname(ARGS.exe), "img")
-        shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
+        if install:
+            shutil.copy(ARGS.exe, os.path.join(directory, "Brisalune.exe"))
+            img = os.path.join(os.path.dirname(ARGS.exe), "img")
+            shutil.copytree(img, os.path.join(directory, "img"), dirs_exist_ok=True)
         if cities is not None:
             with open(os.path.join(directory, "citylist.xml"), "w", encoding="utf-8") as out:
                 out.write("<citylist>%s</citylist>\n" % "".join(
@@ -243,19 +249,8 @@ class WholeProgram(unittest.TestCase):
         time.sleep(0.5)
         self.screenshot("add-city-countries.png")
 
-        def walk(typed, title, rows):
-            self.assertEqual(program.driver("type", typed)[0], 0)
-            self.assertEqual(program.state("add")["rows"], rows, "after typing " + typed)
-            program.driver("key", "down")
-            state = program.state("add")
-            self.assertEqual((state["selected"], state["focus"]), ("0", "1"),
-                             "Down leads into the list onto its first row")
-            program.driver("key", "return")
-            self.assertTrue(wait_for(lambda: program.state("add")["title"] == title, 10),
-                            "Enter opens the row: %r" % program.state("add"))
-
-        walk("switz", "Switzerland", "1")
-        walk("zur", "Switzerland -> Zurich", "1")
+        open_by_keyboard(self, program, "switz", "Switzerland", "1")
+        open_by_keyboard(self, program, "zur", "Switzerland -> Zurich", "1")
         # Typed without the accent, the city is found all the same.
         self.assertEqual(program.driver("type", "zur")[0], 0)
         self.assertEqual(program.state("add")["rows"], "1")
@@ -436,12 +431,47 @@ class WholeProgram(unittest.TestCase):
             if old.startswith("row "):
                 self.assertNotEqual(old, new, "every row shows the new unit")
 
-    def test_start_on_boot_entry_quotes_a_path_with_blanks_and_starts_hidden(self):
-        program = self.program(directory=os.path.join("Program Files", "Brisalune"))
+    def test_the_release_unzipped_into_a_folder_of_blanks_and_accents(self):
+        with zipfile.ZipFile(ARGS.zip) as release:
+            names = release.namelist()
+            credits = release.read("Brisalune/licences/CREDITS.txt").decode("utf-8")
+            parent = os.path.abspath(os.path.join(self.work, "Mes programmes",
+                                                  "M\u00e9t\u00e9o \u00e0 Z\u00fcrich"))
+            release.extractall(parent)
+        # One folder, to unzip anywhere.
+        self.assertEqual(sorted({name.split("/", 1)[0] + "/" + name.split("/")[1]
+                                 for name in names} - {"Brisalune/"}),
+                         ["Brisalune/Brisalune.exe", "Brisalune/README.txt", "Brisalune/img",
+                          "Brisalune/licences"])
+        for text in sorted(set(re.findall(r"[\w.-]+\.txt", credits))):
+            self.assertIn("Brisalune/licences/" + text, names, "CREDITS.txt names " + text)
+
+        # The first start opens Add City; the city added is refreshed and drawn with the
+        # release's own pictures.
+        program = self.program(directory=os.path.join(parent, "Brisalune"), cities=None,
+                                install=False)
         self.addCleanup(program.driver, "run-entry", "remove")
         program.driver("run-entry", "remove")
         process = program.start()
-        self.assertEqual(program.driver("wait-widget", "60")[0], 0)
+        self.assertEqual(program.driver("wait-widget", "60")[0], 0, "the widget never appeared")
+        self.assertEqual(program.driver("wait-dialog", "add", "30")[0], 0, "no Add City")
+        open_by_keyboard(self, program, "switz", "Switzerland", "1")
+        open_by_keyboard(self, program, "zur", "Switzerland -> Zurich", "1")
+        program.driver("type", "zur")
+        program.driver("key", "down")
+        program.driver("key", "return")
+        self.assertEqual(program.driver("wait-dialog", "query", "10")[0], 0, "no question")
+        program.driver("key", "return")
+        self.assertTrue(wait_for(lambda: (lambda d: d and len(d) == 1 and len(d[0]) == 5)(
+            program.city_days()), 60), "citylist.xml: %r" % program.city_days())
+        self.assertTrue(wait_for(lambda: "row 0 picture 1 status 0" in program.driver("rows")[1],
+                                 20, step=0.5), program.driver("rows")[1])
+        # The folder is writable, so the files stay beside the program.
+        per_user = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*",
+                                          "AppData", "Roaming", "Brisalune"))
+        self.assertEqual(per_user, [])
+
+        # Start on boot, ticked in Settings, is a quoted Run entry that starts in the tray.
         program.driver("press", "1023")
         self.assertTrue(wait_for(lambda: shown_dialog(program, "Settings"), 20))
         program.driver("click", "1018")
@@ -449,8 +479,6 @@ class WholeProgram(unittest.TestCase):
         self.assertTrue(wait_for(lambda: program.driver("dialog")[0] == 3, 10))
         self.assertEqual(program.driver("exit")[0], 0)
         self.assertEqual(process.wait(timeout=30), 0)
-
-        # Started as the system would at log-on: the widget goes straight to the tray.
         code, out = program.driver_detached("run-entry", "start")
         self.assertEqual(code, 0, out)
         self.assertEqual(bytes.fromhex(out.strip()).decode(),
@@ -459,7 +487,6 @@ class WholeProgram(unittest.TestCase):
         time.sleep(1)
         self.assertEqual(program.driver("visible")[1].strip(), "0")
         self.assertEqual(program.driver("exit")[0], 0)
-
 
     def test_share_from_the_more_menu_hands_the_forecast_to_the_mail_program(self):
         settings = ('<Settings><unit val="0" /><timeval timeval="1" /><days days="3" />'
@@ -543,6 +570,19 @@ class WholeProgram(unittest.TestCase):
         program.driver("escape-dialog")
 
 
+def open_by_keyboard(test, program, typed, title, rows):
+    """Types into Add City, goes down into the list and opens its first row with Enter."""
+    test.assertEqual(program.driver("type", typed)[0], 0)
+    test.assertEqual(program.state("add")["rows"], rows, "after typing " + typed)
+    program.driver("key", "down")
+    state = program.state("add")
+    test.assertEqual((state["selected"], state["focus"]), ("0", "1"),
+                     "Down leads into the list onto its first row")
+    program.driver("key", "return")
+    test.assertTrue(wait_for(lambda: program.state("add")["title"] == title, 10),
+                    "Enter opens the row: %r" % program.state("add"))
+
+
 def shown_dialog(program, caption):
     """The rectangle of the dialog shown over the widget when its caption is `caption`."""
     code, out = program.driver("dialog")
@@ -577,6 +617,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
     parser.add_argument("--mail-catcher", required=True)
+    parser.add_argument("--zip", required=True, help="the release zip")
     parser.add_argument("--work", required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.work, exist_ok=True)

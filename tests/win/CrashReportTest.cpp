@@ -22,7 +22,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // The steps of a report on a made-up fault, noted instead of taken.
-std::vector<std::string> stepsOf(const std::string& directory, bool startThrows = false) {
+std::vector<std::string> stepsOf(const std::string& directory, bool startThrows = false,
+                                 const std::string* dataDirectory = nullptr) {
     CONTEXT context{};
     context.SegSs = 0x2b;
     context.Rbp = 0x00007ffdf00dbeefULL;
@@ -35,7 +36,7 @@ std::vector<std::string> stepsOf(const std::string& directory, bool startThrows 
     record.ExceptionAddress = reinterpret_cast<void*>(0x00007ff6a1b2c3d4ULL);
     EXCEPTION_POINTERS fault{&record, &context};
     std::vector<std::string> steps;
-    const CrashActions actions{directory,
+    const CrashActions actions{directory, dataDirectory != nullptr ? *dataDirectory : directory,
                                [&](const std::string& path) {
                                    if (startThrows) {
                                        throw std::runtime_error("no");
@@ -69,6 +70,16 @@ TEST(CrashFilter, WritesTheRegistersBesideTheExeStartsTheBugProgramThereAndTells
     EXPECT_FALSE(test::exists(dir.file("missing")));
     EXPECT_EQ(stepsOf(dir.path(), true), std::vector<std::string>{tell});
     EXPECT_EQ(stepsOf(""), std::vector<std::string>{tell});
+
+    // With the user's files in a folder of their own, the report goes there; the bug-report
+    // program is still the one beside the exe.
+    const std::string data = dir.file("data");
+    std::filesystem::create_directories(test::fsPath(data));
+    std::filesystem::remove(test::fsPath(dir.file("error.txt")));
+    EXPECT_EQ(stepsOf(dir.path(), false, &data).front(),
+              "start " + dir.path() + "\\BrisaluneBug.exe");
+    EXPECT_EQ(test::readFile(joinPath(data, "error.txt")).size(), 205u);
+    EXPECT_FALSE(test::exists(dir.file("error.txt")));
 }
 
 // The visible dialog box of a thread, if it shows one.

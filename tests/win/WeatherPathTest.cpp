@@ -146,7 +146,8 @@ TEST_F(WeatherPathTest, AUserRefreshLogsEachFailureOnceAndNoAnswerHoldsTheWorker
     const auto start = std::chrono::steady_clock::now();
     engine.refreshAll(ORIGIN_USER);
     ASSERT_TRUE(waitForResults(7));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline + 5s);
+    // The trickle alone would take minutes without the deadline; the margin is for a busy machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline + 30s);
     EXPECT_EQ(queue.size(), 0u) << "nothing queued again";
 
     const size_t days[] = {0, 0, 0, 0, 0, MsnSource::kMaxDays, 5};
