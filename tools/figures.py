@@ -12,7 +12,7 @@ fails on a figure.
 Runs inside an X server with the project's Wine prefix ready and its wineserver up (the
 Makefile's figures target does both):
     figures.py --build build/mingw [--runs N] [--refreshes N] [--repaints N] [--openings N]
-               [--idle SECONDS]
+               [--dialog NAME] [--idle SECONDS]
 """
 import argparse
 import glob
@@ -318,7 +318,8 @@ class Figures:
         process = self.start_widget(directory, len(cities))
         code, out = self.probe("counts")
         system = re.search(r"system-calls (.*)", out)
-        code, out = self.probe("handles", str(self.args.repaints), str(self.args.openings))
+        code, out = self.probe("handles", str(self.args.repaints), str(self.args.openings),
+                               *([self.args.dialog] if self.args.dialog else []))
         self.stop(process)
         rows = re.findall(r"counts (\S+) (-?\d+) (-?\d+) (-?\d+) (-?\d+)", out)
         if code != 0 or not rows:
@@ -356,6 +357,11 @@ class Figures:
         last = rows[-1][1:4]
         print("  GDI, USER and kernel unchanged from the first openings to the end: %s"
               % ("yes" if warm == last else "no (%s -> %s)" % (" ".join(warm), " ".join(last))))
+        came = re.search(r"handles-came(.*)", out)
+        went = re.search(r"handles-went (\d+)", out)
+        if came and went and (came.group(1).strip() or went.group(1) != "0"):
+            print("  kernel handles since the first openings: came %s; went %s"
+                  % (came.group(1).strip() or "none", went.group(1)))
         print("  kept by the first opening of a dialog (GDI/USER/kernel): %s"
               % (", ".join(kept) or "none"))
         print("  private memory per opening, where 100 bytes or more: %s"
@@ -458,6 +464,7 @@ def main():
     parser.add_argument("--repaints", type=int, default=1000)
     parser.add_argument("--openings", type=int, default=100)
     parser.add_argument("--idle", type=int, default=60)
+    parser.add_argument("--dialog", help="the openings of this dialog alone (the probe's name)")
     parser.add_argument("--only", choices=("start", "memory", "objects", "wakeups"),
                         action="append", help="only these figures (repeatable)")
     args = parser.parse_args()

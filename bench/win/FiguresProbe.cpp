@@ -5,10 +5,13 @@
 //       done, then RUNS times more, the two programs taking turns, and prints per run
 //       "start widget|bare MS": the milliseconds from CreateProcess to the first poll of
 //       Wine's screen that finds that row drawn.
-//   figures_probe handles REPAINTS OPENINGS
+//   figures_probe handles REPAINTS OPENINGS [DIALOG]
 //       On the running widget: its GDI, USER and kernel object counts at the outset, after the
 //       first opening of each dialog, after REPAINTS repaints and after OPENINGS openings of each
-//       dialog in turn, one line "counts PHASE GDI USER KERNEL PRIVATE-KIB" each.
+//       dialog in turn (or of DIALOG alone, by its name below), one line
+//       "counts PHASE GDI USER KERNEL PRIVATE-KIB" each; then the kinds of the kernel handles
+//       that came since the first openings, "handles-came KIND...", and how many went,
+//       "handles-went N".
 //   figures_probe counts
 //       The running widget's counts once, beside what Wine's own calls for them answer.
 //   figures_probe pointer X Y
@@ -34,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -196,8 +200,8 @@ struct SystemHandles {
 constexpr ULONG kSystemHandleInformation = 16;
 
 // Wine's GetProcessHandleCount answers 0 (not implemented); its list of every process's handles
-// is complete.
-int kernelHandles(DWORD process) {
+// is complete. The process's handle values, in the list's order.
+std::vector<USHORT> kernelHandleValues(DWORD process) {
     static std::vector<char> buffer(1 << 22);
     ULONG size = 0;
     NTSTATUS status;
@@ -206,15 +210,48 @@ int kernelHandles(DWORD process) {
                 static_cast<ULONG>(buffer.size()), &size)) == static_cast<NTSTATUS>(0xC0000004L)) {
         buffer.resize(std::max<size_t>(buffer.size() * 2, size));
     }
+    std::vector<USHORT> values;
     if (status != 0) {
-        return -1;
+        return values;
     }
     const auto* all = reinterpret_cast<const SystemHandles*>(buffer.data());
-    int count = 0;
     for (ULONG i = 0; i < all->count; ++i) {
-        count += all->handles[i].process == static_cast<USHORT>(process);
+        if (all->handles[i].process == static_cast<USHORT>(process)) {
+            values.push_back(all->handles[i].value);
+        }
     }
-    return count;
+    return values;
+}
+
+int kernelHandles(DWORD process) {
+    const std::vector<USHORT> values = kernelHandleValues(process);
+    return values.empty() ? -1 : static_cast<int>(values.size());
+}
+
+// The kind of object a handle of another process stands for ("Event", "Thread", ...).
+std::string kindOf(DWORD process, USHORT value) {
+    std::string kind = "?";
+    HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE, FALSE, process);
+    HANDLE copy = nullptr;
+    if (owner != nullptr &&
+        DuplicateHandle(owner, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value)),
+                        GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        alignas(8) char info[1024];
+        ULONG length = 0;
+        constexpr auto kTypeInformation = static_cast<OBJECT_INFORMATION_CLASS>(2);
+        if (NtQueryObject(copy, kTypeInformation, info, sizeof info, &length) == 0) {
+            const auto* name = reinterpret_cast<const UNICODE_STRING*>(info);
+            kind.clear();
+            for (USHORT i = 0; i < name->Length / sizeof(wchar_t); ++i) {
+                kind.push_back(static_cast<char>(name->Buffer[i]));
+            }
+        }
+        CloseHandle(copy);
+    }
+    if (owner != nullptr) {
+        CloseHandle(owner);
+    }
+    return kind;
 }
 
 // Wine leaves PrivateUsage 0 and reports the process's private resident memory (Linux's
@@ -354,7 +391,7 @@ bool openAndClose(HWND widget, const Opening& opening) {
     return true;
 }
 
-int handles(int repaints, int openings) {
+int handles(int repaints, int openings, const std::string& only) {
     HWND widget = mainDialog(0, IDC_CITY_LIST);
     if (widget == nullptr) {
         std::printf("no widget\n");
@@ -371,6 +408,7 @@ int handles(int repaints, int openings) {
         printCounts((std::string("first-") + opening.name).c_str(), countsOf(process));
     }
     printCounts("warm", countsOf(process));
+    std::vector<USHORT> warmHandles = kernelHandleValues(process);
     const auto started = Clock::now();
     for (int i = 0; i < repaints; ++i) {
         repaint(widget);
@@ -379,6 +417,9 @@ int handles(int repaints, int openings) {
     std::printf("repaints %d in %.1f s\n", repaints, elapsed);
     printCounts("repaints", countsOf(process));
     for (const Opening& opening : kOpenings) {
+        if (!only.empty() && only != opening.name) {
+            continue;
+        }
         const auto begun = Clock::now();
         for (int i = 0; i < openings; ++i) {
             if (!openAndClose(widget, opening)) {
@@ -389,6 +430,21 @@ int handles(int repaints, int openings) {
                     std::chrono::duration<double>(Clock::now() - begun).count());
         printCounts(opening.name, countsOf(process));
     }
+    // What the kernel handles that came or went since the first openings are.
+    std::vector<USHORT> lastHandles = kernelHandleValues(process);
+    std::sort(warmHandles.begin(), warmHandles.end());
+    std::sort(lastHandles.begin(), lastHandles.end());
+    std::vector<USHORT> came;
+    std::vector<USHORT> went;
+    std::set_difference(lastHandles.begin(), lastHandles.end(), warmHandles.begin(),
+                        warmHandles.end(), std::back_inserter(came));
+    std::set_difference(warmHandles.begin(), warmHandles.end(), lastHandles.begin(),
+                        lastHandles.end(), std::back_inserter(went));
+    std::printf("handles-came");
+    for (USHORT value : came) {
+        std::printf(" %s", kindOf(process, value).c_str());
+    }
+    std::printf("\nhandles-went %zu\n", went.size());
     return 0;
 }
 
@@ -809,7 +865,7 @@ int main(int argc, char** argv) {
         return startTimes(argv, std::atoi(argv[6]));
     }
     if (command == "handles" && argc > 3) {
-        return handles(std::atoi(argv[2]), std::atoi(argv[3]));
+        return handles(std::atoi(argv[2]), std::atoi(argv[3]), argc > 4 ? argv[4] : "");
     }
     if (command == "counts") {
         return counts();
