@@ -74,7 +74,7 @@ bench-http: deps
 	@cmake --build $(BUILD)/mingw -j$(JOBS) --target http_bench source_bench
 	@source tools/wine-env.sh; wine_prepare; status=0; \
 	  for bench in http_bench source_bench; do \
-	    bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/tests/win/$$bench.exe \
+	    bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/bench/win/$$bench.exe \
 	      || status=1; \
 	  done; \
 	  wine_finish; exit $$status
@@ -87,7 +87,7 @@ bench-ui: deps
 	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
 	@cmake --build $(BUILD)/mingw -j$(JOBS) --target ui_bench
 	@xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'source tools/wine-env.sh; wine_prepare; \
-	  "$$wine_loader" $(BUILD)/mingw/tests/win/ui_bench.exe; status=$$?; wine_finish; exit $$status'
+	  "$$wine_loader" $(BUILD)/mingw/bench/win/ui_bench.exe; status=$$?; wine_finish; exit $$status'
 
 # Figures only: the whole program under Wine in a virtual X server, beside a bare dialog built
 # the same way: start to the first painted row, private memory over 10,000 refreshes against
