@@ -33,6 +33,7 @@ WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wi
 STRIP = "x86_64-w64-mingw32-strip"
 REFRESH = "32774"  # the tray menu's Refresh
 IDC_REFRESH = "1022"  # the widget's Refresh button
+IDCANCEL = "2"  # the bare dialog's Close button
 MANUAL = ('<Settings><unit val="0" /><timeval timeval="0" /><days days="3" />'
           '<startonboot startonboot="0" /></Settings>\n')
 
@@ -430,20 +431,23 @@ class Figures:
         process = self.start(bare_directory, "bare_dialog.exe")
         time.sleep(5)
         pid = self.unix_pid(bare_directory, "bare_dialog.exe")
+        found = re.search(r"at (-?\d+) (-?\d+)", self.probe("where", IDCANCEL, "bare")[1])
+        if not found:
+            raise RuntimeError("the bare dialog's Close button was not found")
         self.rest_pointer(away)
         bare = [self.idle(pid)]
-        self.rest_pointer(on_button)
+        self.rest_pointer((int(found.group(1)), int(found.group(2))))
         bare.append(self.idle(pid))
         process.kill()
         process.wait(timeout=10)
 
         print("  %-12s %22s %34s" % ("", "pointer on the desktop",
-                                     "pointer resting where Refresh is"))
+                                     "pointer resting on a button"))
         for label, runs in (("bare dialog", bare), ("Brisalune", widget)):
             print("  %-12s %22d %34d" % (label, *[sum(v + i for v, i in woken.values())
                                                   for woken in runs]))
         for label, runs in (("bare dialog", bare), ("Brisalune", widget)):
-            for where, woken in zip(("desktop", "Refresh"), runs):
+            for where, woken in zip(("the desktop", "a button"), runs):
                 print("  (%s, pointer on %s, per thread oldest first, voluntary+involuntary: %s)"
                       % (label, where, " ".join("%d+%d" % woken[tid] for tid in sorted(woken))))
         print(flush=True)

@@ -1,5 +1,5 @@
 // A bare Win32 dialog built the way Brisalune is, the yardstick of the figures: a template, a
-// list box with one row, nothing else.
+// list box with one row and a plain push button, nothing else.
 #include <windows.h>
 
 #include "BareDialog.h"

@@ -16,8 +16,9 @@
 //       The running widget's counts once, beside what Wine's own calls for them answer.
 //   figures_probe pointer X Y
 //       Moves the pointer to the screen point (X, Y) as a mouse would.
-//   figures_probe where ID
-//       The screen point in the middle of the running widget's control ID: "at X Y".
+//   figures_probe where ID [bare]
+//       The screen point in the middle of the running widget's control ID, or the bare
+//       dialog's: "at X Y".
 //   figures_probe log-size
 //       The length of the running widget's refresh log in characters: "log N".
 //   figures_probe edit-box COUNT
@@ -484,15 +485,16 @@ int pointer(int x, int y) {
                : 1;
 }
 
-// The screen point in the middle of the widget's control `id`.
-int where(int id) {
-    HWND widget = mainDialog(0, IDC_CITY_LIST);
-    if (widget == nullptr) {
-        std::printf("no widget\n");
+// The screen point in the middle of the control `id` of the widget or of the bare dialog.
+int where(int id, bool bare) {
+    HWND dialog = mainDialog(0, bare ? IDC_BARE_LIST : IDC_CITY_LIST);
+    HWND control = dialog != nullptr ? GetDlgItem(dialog, id) : nullptr;
+    if (control == nullptr) {
+        std::printf("no such control\n");
         return 2;
     }
     RECT rect{};
-    GetWindowRect(GetDlgItem(widget, id), &rect);
+    GetWindowRect(control, &rect);
     std::printf("at %ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     return 0;
 }
@@ -874,7 +876,7 @@ int main(int argc, char** argv) {
         return pointer(std::atoi(argv[2]), std::atoi(argv[3]));
     }
     if (command == "where" && argc > 2) {
-        return where(std::atoi(argv[2]));
+        return where(std::atoi(argv[2]), argc > 3 && std::string(argv[3]) == "bare");
     }
     if (command == "log-size") {
         return logSize();
