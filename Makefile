@@ -74,7 +74,7 @@ bench-http: deps
 	@cmake --build $(BUILD)/mingw -j$(JOBS) --target http_bench source_bench
 	@source tools/wine-env.sh; wine_prepare; status=0; \
 	  for bench in http_bench source_bench; do \
-	    bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/tests/win/$$bench.exe \
+	    bash tools/with-fake-service.sh "$$wine_loader" $(BUILD)/mingw/bench/win/$$bench.exe \
 	      || status=1; \
 	  done; \
 	  wine_finish; exit $$status
@@ -87,4 +87,16 @@ bench-ui: deps
 	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
 	@cmake --build $(BUILD)/mingw -j$(JOBS) --target ui_bench
 	@xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'source tools/wine-env.sh; wine_prepare; \
-	  "$$wine_loader" $(BUILD)/mingw/tests/win/ui_bench.exe; status=$$?; wine_finish; exit $$status'
+	  "$$wine_loader" $(BUILD)/mingw/bench/win/ui_bench.exe; status=$$?; wine_finish; exit $$status'
+
+# Figures only: the whole program under Wine in a virtual X server, beside a bare dialog built
+# the same way: start to the first painted row, private memory over 10,000 refreshes against
+# the stand-in, GDI, USER and kernel objects over repaints and dialog openings, and wake-ups
+# while idle. FIGURES_ARGS passes options to tools/figures.py (see its --help).
+.PHONY: figures
+figures: deps
+	@cmake -S . -B $(BUILD)/mingw $(CMAKE_MINGW) >/dev/null
+	@cmake --build $(BUILD)/mingw -j$(JOBS) --target Brisalune e2e_driver figures_probe bare_dialog
+	@xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'source tools/wine-env.sh; wine_prepare; \
+	  python3 tools/figures.py --build $(BUILD)/mingw $(FIGURES_ARGS); status=$$?; wine_finish; \
+	  exit $$status'

@@ -116,10 +116,20 @@ LRESULT ImageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 tracking_ = TrackMouseEvent(&track) != FALSE;
             }
             break;
-        case WM_MOUSEHOVER:
+        case WM_MOUSEHOVER: {
             hover_ = true;
+            // From now on only the leave is wanted. Wine looks for hover and leave with a timer
+            // at the hover time, so left as it was, a pointer resting here would wake this
+            // thread every few milliseconds for as long as it rests; asked for the leave alone,
+            // it looks at the system's hover interval. Windows tells the leave as it happens.
+            TRACKMOUSEEVENT track{};
+            track.cbSize = sizeof track;
+            track.dwFlags = TME_LEAVE;
+            track.hwndTrack = hwnd_;
+            TrackMouseEvent(&track);
             InvalidateRect(hwnd_, nullptr, TRUE);
             return 0;
+        }
         case WM_MOUSELEAVE:
             tracking_ = false;
             hover_ = false;

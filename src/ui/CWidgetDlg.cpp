@@ -1,5 +1,7 @@
 #include "ui/CWidgetDlg.h"
 
+#include <algorithm>
+
 #include "engine/ThreadMessageNotifier.h"
 #include "base/Messages.h"
 #include "base/Program.h"
@@ -24,10 +26,22 @@ namespace {
 const wchar_t kQueryCaption[] = L"Query";
 // Menu command ids do not fit a WM_COMMAND's 16 bits, so the first-start request has its own.
 const UINT kOpenAddCityAtStart = WM_APP + 1;
-// Looks once a minute whether the date has changed, so the rows move on to the new day's
-// forecast at midnight even when no refresh comes.
+// Looks whether the date has changed just after the next local midnight, so the rows move on
+// to the new day's forecast even when no refresh comes, and at least once an hour, so a clock
+// that moved without a word (a sleep across midnight, a change of summer time) is followed
+// within the hour. Between the two the thread sleeps.
 const UINT_PTR kNewDayTimer = 1;
-const UINT kNewDayCheckMs = 60000;
+const UINT kNewDayLatestMs = 3600000;
+
+UINT msToNextDayCheck() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const UINT sinceMidnight =
+        ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
+    // A second past midnight, so the clock surely shows the new date.
+    const UINT toCheck = 86400000u - std::min(sinceMidnight, 86399999u) + 1000u;
+    return std::min(toCheck, kNewDayLatestMs);
+}
 
 void appendItem(HMENU menu, UINT id, const wchar_t* label) {
     AppendMenuW(menu, MF_STRING, id, label);
@@ -93,7 +107,7 @@ bool CWidgetDlg::OnInitDialog() {
 
     engine_.registerUiThread(static_cast<int64_t>(GetCurrentThreadId()));
     rowsDate_ = today();
-    SetTimer(hwnd_, kNewDayTimer, kNewDayCheckMs, nullptr);
+    SetTimer(hwnd_, kNewDayTimer, msToNextDayCheck(), nullptr);
     if (BuildRows() != 1 && !startHidden_) {
         // Opened once the widget is up, not from inside its own creation.
         PostMessageW(hwnd_, kOpenAddCityAtStart, 0, 0);
@@ -563,10 +577,12 @@ bool CWidgetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
                 return false;
             }
             FollowTheDate();
+            SetTimer(hwnd_, kNewDayTimer, msToNextDayCheck(), nullptr);
             *result = 0;
             return true;
         case WM_TIMECHANGE:
             FollowTheDate();
+            SetTimer(hwnd_, kNewDayTimer, msToNextDayCheck(), nullptr);
             *result = 0;
             return true;
         case WM_QUERYENDSESSION:

@@ -175,14 +175,17 @@ void movePointer(HWND window, int x, int y) {
     test::pumpFor(100ms);
 }
 
-// Double-clicks the thread takes for one window, counted before anything translates them.
+// Double-clicks and system timer ticks the thread takes for one window, counted before
+// anything translates them.
 HWND g_watched = nullptr;
 int g_doubleClicks = 0;
-LRESULT CALLBACK countDoubleClicks(int code, WPARAM wParam, LPARAM lParam) {
+int g_systemTicks = 0;
+constexpr UINT kSystemTimer = 0x0118;  // WM_SYSTIMER, which the headers leave out
+LRESULT CALLBACK countMessages(int code, WPARAM wParam, LPARAM lParam) {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && msg->hwnd == g_watched &&
-        msg->message == WM_LBUTTONDBLCLK) {
-        ++g_doubleClicks;
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->hwnd == g_watched) {
+        g_doubleClicks += msg->message == WM_LBUTTONDBLCLK;
+        g_systemTicks += msg->message == kSystemTimer;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -258,6 +261,15 @@ TEST_F(ImageButtonTest, EachStateShowsItsPictureComposedOnceOverTheFirstBackgrou
     EXPECT_EQ(host->picture.current(), State::Hot);
     EXPECT_EQ(onScreen(State::Hot), "") << "1.05 x value + 0.05";
 
+    // Resting there does not keep waking the thread: Wine watches for the leave with a timer,
+    // at the 1 ms hover time until the hover is reported.
+    g_watched = pictureButton();
+    g_systemTicks = 0;
+    HHOOK ticks = SetWindowsHookExW(WH_GETMESSAGE, countMessages, nullptr, GetCurrentThreadId());
+    test::pumpFor(1s);
+    UnhookWindowsHookEx(ticks);
+    EXPECT_LT(g_systemTicks, 10) << "timer ticks in a second of rest";
+
     // Pressed while held; hot again when released under the pointer.
     sendMouse(MOUSEEVENTF_LEFTDOWN);
     ASSERT_TRUE(test::pumpUntil([&] { return host->picture.current() == State::Pressed; }));
@@ -269,7 +281,7 @@ TEST_F(ImageButtonTest, EachStateShowsItsPictureComposedOnceOverTheFirstBackgrou
     // Two more quick clicks are two more presses, though the system saw a double-click.
     g_watched = pictureButton();
     g_doubleClicks = 0;
-    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, countDoubleClicks, nullptr, GetCurrentThreadId());
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, countMessages, nullptr, GetCurrentThreadId());
     for (int i = 0; i < 2; ++i) {
         sendMouse(MOUSEEVENTF_LEFTDOWN);
         sendMouse(MOUSEEVENTF_LEFTUP);
