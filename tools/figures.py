@@ -23,57 +23,17 @@ import statistics
 import subprocess
 import sys
 import time
-import urllib.request
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FAKE_SERVICE = os.path.join(ROOT, "tools", "fake-service", "fake-service")
-WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+from standin import ROOT, WINE, Service, wait_for, windows_path
+
 STRIP = "x86_64-w64-mingw32-strip"
 REFRESH = "32774"  # the tray menu's Refresh
 IDC_REFRESH = "1022"  # the widget's Refresh button
 IDCANCEL = "2"  # the bare dialog's Close button
 MANUAL = ('<Settings><unit val="0" /><timeval timeval="0" /><days days="3" />'
           '<startonboot startonboot="0" /></Settings>\n')
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wait_for(condition, seconds, step=0.1):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        result = condition()
-        if result:
-            return result
-        time.sleep(step)
-    return condition()
-
-
-class Service:
-    """The stand-in weather service and maker's site on a free port."""
-
-    def __init__(self, work):
-        url_file = os.path.join(work, "service.url")
-        self.process = subprocess.Popen([FAKE_SERVICE, "--quiet", "--url-file", url_file],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.url = wait_for(lambda: os.path.exists(url_file) and open(url_file).read().strip(),
-                            20)
-        if not self.url:
-            raise RuntimeError("the stand-in did not start")
-
-    def get(self, path):
-        with urllib.request.urlopen(self.url + path, timeout=60) as answer:
-            return answer.read()
-
-    def weather_requests(self):
-        return int(self.get("/_control/count?path=/data.aspx").decode().strip())
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
 
 
 def catalogue_cities(count):
@@ -121,9 +81,7 @@ class Figures:
     def forecast_of(self, param):
         """The stand-in's days for a city, as the program keeps them on disk."""
         if param not in self.forecasts:
-            answer = ET.fromstring(self.service.get(
-                "/data.aspx?weadegreetype=F&wealocations=" + param))
-            self.forecasts[param] = [dict(f.attrib) for f in answer.iter("forecast")]
+            self.forecasts[param] = self.service.forecast(param)
         return self.forecasts[param]
 
     def program(self, name, cities, settings=None):
@@ -184,7 +142,7 @@ class Figures:
         process = self.start(directory)
         if self.driver("wait-widget", "60")[0] != 0:
             raise RuntimeError("the widget did not appear")
-        if refreshed and not wait_for(lambda: self.service.weather_requests() >= refreshed,
+        if refreshed and not wait_for(lambda: self.service.count(path="/data.aspx") >= refreshed,
                                       600, 0.5):
             raise RuntimeError("the refresh at start did not reach every city")
         time.sleep(3)
@@ -249,9 +207,9 @@ class Figures:
     def refresh_rounds(self, rounds, cities):
         """`rounds` refreshes of every city from the tray's Refresh, one after the other."""
         for _ in range(rounds):
-            before = self.service.weather_requests()
+            before = self.service.count(path="/data.aspx")
             self.driver("command", REFRESH)
-            if not wait_for(lambda: self.service.weather_requests() >= before + cities, 300,
+            if not wait_for(lambda: self.service.count(path="/data.aspx") >= before + cities, 300,
                             0.05):
                 raise RuntimeError("a refresh did not reach every city")
         time.sleep(3)

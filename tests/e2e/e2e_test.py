@@ -18,13 +18,13 @@ import sys
 import time
 import unittest
 import urllib.parse
-import urllib.request
 import zipfile
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from standin import ROOT, WINE, Service, wait_for, windows_path  # noqa: E402
+
 ARGS = None
 CITIES = [
     ("Calgary", "wc:5913490&q=Calgary%2c+CAN"),
@@ -35,56 +35,8 @@ REMOVE_CITY, REFRESH, SETTINGS, SHARE = "32773", "32774", "32781", "32780"
 CHECK_VERSION = "32788"
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wait_for(condition, seconds, step=0.2):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        result = condition()
-        if result:
-            return result
-        time.sleep(step)
-    return condition()
-
-
 def run_wine(*arguments, **options):
     return subprocess.run([WINE, *arguments], capture_output=True, text=True, **options)
-
-
-class Service:
-    """The stand-in on a free port."""
-
-    def __init__(self, work):
-        url_file = os.path.join(work, "service.url")
-        self.process = subprocess.Popen(
-            [os.path.join(ROOT, "tools", "fake-service", "fake-service"), "--quiet",
-             "--url-file", url_file], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        def url():
-            if os.path.exists(url_file):
-                with open(url_file) as text:
-                    return text.read().strip()
-        self.url = wait_for(url, 20)
-        if not self.url:
-            raise RuntimeError("the stand-in did not start")
-
-    def get(self, address, **query):
-        with urllib.request.urlopen(self.url + address + ("?" + urllib.parse.urlencode(query)
-                                                       if query else ""), timeout=30) as answer:
-            return answer.read()
-
-    def count(self, **query):
-        return int(self.get("/_control/count", **query))
-
-    def forecast(self, param):
-        """The weather service's days for the city, as the program asks for them."""
-        answer = ET.fromstring(self.get("/data.aspx?weadegreetype=F&wealocations=" + param))
-        return [f.attrib for f in answer.iter("forecast")]
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
 
 
 class Program:
