@@ -126,30 +126,6 @@ TEST_F(DibImageTest, EveryPixelIsDrawnInItsOwnColourTopRowFirstAtAnySize) {
     }
 }
 
-TEST_F(DibImageTest, GdiplusRunsWhileImagesLiveAndStartsAgainAfterTheLastIsGone) {
-    const std::string path = quadrantsGif();
-    GdiplusSession& session = GdiplusSession::instance();
-    ASSERT_EQ(session.liveImages(), 0);
-    EXPECT_FALSE(session.isRunning());
-    {
-        DibImage first;
-        EXPECT_FALSE(session.isRunning()) << "started by a load, not earlier";
-        ASSERT_EQ(first.Load(path), S_OK);
-        EXPECT_TRUE(session.isRunning());
-        DibImage second(std::move(first));
-        EXPECT_EQ(session.liveImages(), 2);
-        EXPECT_TRUE(first.isNull());
-        { DibImage gone = std::move(second); }
-        EXPECT_TRUE(session.isRunning());
-    }
-    EXPECT_FALSE(session.isRunning());
-    DibImage again;
-    ASSERT_EQ(again.Load(path), S_OK);
-    test::Canvas canvas(4, 2, kWhite);
-    ASSERT_TRUE(again.StretchBlt(canvas.dc(), 0, 0, 4, 2, 0, 0, 4, 2));
-    EXPECT_EQ(canvas.at(1, 0), kGreen);
-}
-
 TEST_F(DibImageTest, TheDcCacheKeepsFourDcsAndPutsEachPictureOutOnReturn) {
     DcCache& cache = DcCache::instance();
     std::vector<DibImage> images(5);
