@@ -59,15 +59,6 @@ class WidgetTest : public test::DialogFixture {
         ASSERT_TRUE(widget->Create());
         win::pumpWaitingMessages();
     }
-    // Answers every queued job: the city named `failing` gets nothing.
-    void answerJobs(const std::string& failing) {
-        while (queue.size() > 0) {
-            auto job = queue.Pop();
-            const bool fails = job->name == failing;
-            engine.ApplyResult(std::move(job), fails ? ForecastList() : test::makeDays(5, 50));
-        }
-        win::pumpWaitingMessages();
-    }
     std::string rowText(size_t i, const char* key) { return widget->rows().at(i)->text(key); }
     std::vector<std::string> names() {
         std::vector<std::string> all;
@@ -89,7 +80,12 @@ class WidgetTest : public test::DialogFixture {
 TEST_F(WidgetTest, AUnitChangeClearsTheStatusWordsAndARecordForAGoneCityOnlyRepaints) {
     run(kTwoCities);
     engine.refreshAll(ORIGIN_USER);
-    answerJobs("Z\xC3\xBCrich");
+    while (queue.size() > 0) {
+        auto job = queue.Pop();
+        const bool fails = job->name != "Calgary";
+        engine.ApplyResult(std::move(job), fails ? ForecastList() : test::makeDays(5, 50));
+    }
+    win::pumpWaitingMessages();
     EXPECT_EQ(rowText(0, "low"), "50\u00B0F");
     EXPECT_EQ(rowText(1, "tips"), "failure");
 
