@@ -23,6 +23,7 @@
 #include "ui/CAdviceDlg.h"
 #include "ui/CCheckVerDlg.h"
 #include "ui/MakerSite.h"
+#include "win/WinText.h"
 #include "win/Window.h"
 
 namespace brisalune {
@@ -86,19 +87,13 @@ const std::wstring kSuccess =
 const std::wstring kNoNewVersion =
     L"Check latest version: No new version available, current version is lastest version.";
 
-std::wstring text(HWND window) {
-    wchar_t buffer[1024] = {};
-    GetWindowTextW(window, buffer, 1024);
-    return buffer;
-}
-
 // The texts a control shows on its next changes, the first one included, until there are three.
-std::vector<std::wstring> changes(HWND control) {
-    std::vector<std::wstring> seen{text(control)};
+std::vector<std::string> changes(HWND control) {
+    std::vector<std::string> seen{win::windowTextUtf8(control)};
     pumpUntil(
         [&] {
-            if (seen.back() != text(control)) {
-                seen.push_back(text(control));
+            if (seen.back() != win::windowTextUtf8(control)) {
+                seen.push_back(win::windowTextUtf8(control));
             }
             return seen.size() >= 3;
         },
@@ -253,9 +248,9 @@ TEST_F(SiteDialogsTest, AStalledCheckKeepsTheLineMovingAndItsResultIsShownNowher
     const auto opened = std::chrono::steady_clock::now();
     TestCheck& first = openCheck();
     EXPECT_LT(std::chrono::steady_clock::now() - opened, 1s) << "the download held up the window";
-    const std::wstring wait = L"Check latest version, please wait";
+    const std::string wait = "Check latest version, please wait";
     EXPECT_EQ(changes(GetDlgItem(first.hwnd(), IDC_CHECK_VERSION_TEXT)),
-              (std::vector<std::wstring>{wait, wait + L" .  . ", wait + L" .  .  . "}));
+              (std::vector<std::string>{wait, wait + " .  . ", wait + " .  .  . "}));
     ASSERT_EQ(FakeService::count("path", kVersionDocumentPath), 1);
     FakeService::get("/_control/version?value=3.0&news=Three");
     misbehave(kVersionDocumentPath, "stall:4");
