@@ -185,7 +185,6 @@ TEST(CityCoordinates, FoundByTheIdAndCountryTheParameterNames) {
     ASSERT_TRUE(calgary);
     EXPECT_DOUBLE_EQ(calgary->latitude, 51.05011);
     EXPECT_DOUBLE_EQ(calgary->longitude, -114.08529);
-    EXPECT_TRUE(coordinates.find("wc:3041563&amp;q=Andorra+la+Vella%2c+AND"));
     EXPECT_FALSE(coordinates.find("wc:5913490&q=Calgary%2c+USA")) << "another country's id";
     EXPECT_FALSE(coordinates.find("wc:1&q=Nowhere%2c+CAN"));
 }
@@ -252,9 +251,7 @@ TEST_F(SourceChoiceTest, TheSourceThatLastWorkedIsAskedFirstAndTheOtherInTheSame
         EXPECT_EQ(attempt(job), steps[i].outcome) << "step " << i;
     }
     const std::string text = log.snapshot();
-    for (const char* line : {"\r\nCalgary no forecast from MSN (no answer) ",
-                             "\r\nCalgary no forecast from Open-Meteo (no answer) ",
-                             "\r\nCalgary no forecast from MSN (all its days lie in the past) ",
+    for (const char* line : {"\r\nCalgary no forecast from MSN (all its days lie in the past) ",
                              "\r\nCalgary no forecast from Open-Meteo (all its days lie in "}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
     }
