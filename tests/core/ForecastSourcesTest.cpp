@@ -257,14 +257,13 @@ TEST_F(SourceChoiceTest, TheSourceThatLastWorkedIsAskedFirstAndTheOtherInTheSame
     }
 }
 
+// Even one that moved before its coordinates went.
 TEST_F(SourceChoiceTest, ACityWithoutCoordinatesHasTheWeatherServiceAlone) {
     WeatherJob job(0, "Nowhere", "nowhere", ORIGIN_USER);
-    msn = {dead()};
+    job.source = ForecastSource::OpenMeteo;
+    msn = {dead(), current()};
     openMeteo = {current()};
     EXPECT_EQ(attempt(job), "MSN -> none");
-    // Even one that moved before its coordinates went.
-    job.source = ForecastSource::OpenMeteo;
-    msn = {current()};
     EXPECT_EQ(attempt(job), "MSN -> MSN");
 }
 
