@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <regex>
 
 #include "TestSupport.h"
 #include "engine/JobQueue.h"
@@ -48,14 +49,11 @@ class EngineTest : public ::testing::Test {
 
     // The log's entries without their time stamps (" %2d:%2d:%2d").
     std::vector<std::string> logEntries() {
-        std::vector<std::string> entries;
+        static const std::regex entry("\r\n(.*) [ 0-9][0-9]:[ 0-9][0-9]:[ 0-9][0-9](?=\r\n|$)");
         const std::string text = engine->log().snapshot();
-        for (size_t at = text.find("\r\n"); at != std::string::npos;) {
-            const size_t end = text.find("\r\n", at + 2);
-            const std::string entry = text.substr(at + 2, end - at - 2);
-            EXPECT_EQ(entry.substr(entry.size() - 9, 1) + entry.substr(entry.size() - 6, 1), " :");
-            entries.push_back(entry.substr(0, entry.size() - 9));
-            at = end;
+        std::vector<std::string> entries;
+        for (std::sregex_iterator at(text.begin(), text.end(), entry), end; at != end; ++at) {
+            entries.push_back(at->str(1));
         }
         return entries;
     }

@@ -158,21 +158,18 @@ TEST(CityListStore, ReadsEncodingsReferencesAndBrokenFilesAsItAlwaysHas) {
     }
 }
 
-class SettingsStoreTest : public ::testing::Test {
-  protected:
-    SettingsStore load() {
-        SettingsStore store("0", "1", "3", "1");
-        store.attach(dir.path(), kProgramDirectory, &runEntry);
-        store.Load();
-        return store;
-    }
-
-    static constexpr char kProgramDirectory[] = "C:\\Program Files\\Brisalune";
+// Without a readable file the defaults stand and nothing is written; attributes are read by
+// element, the last one winning; the run entry starts the program where it stands, wherever its
+// settings are kept.
+TEST(SettingsStore, ReadsWhatItCanAndNamesTheProgramsOwnFolder) {
     ScratchDir dir;
     test::FakeRunEntry runEntry;
-};
-
-TEST_F(SettingsStoreTest, WithoutAReadableFileTheDefaultsStandAndNothingIsWritten) {
+    const auto load = [&] {
+        SettingsStore store("0", "1", "3", "1");
+        store.attach(dir.path(), "C:\\Program Files\\Brisalune", &runEntry);
+        store.Load();
+        return store;
+    };
     EXPECT_EQ(load().values, (Settings{"0", "1", "3", "0"})) << "start on boot off: no entry";
     EXPECT_FALSE(test::exists(dir.file("settings.xml")));
     EXPECT_EQ(runEntry.adds + runEntry.removes, 0);
@@ -183,22 +180,15 @@ TEST_F(SettingsStoreTest, WithoutAReadableFileTheDefaultsStandAndNothingIsWritte
         EXPECT_EQ(load().values, (Settings{"0", "1", "3", "1"})) << broken;
         EXPECT_EQ(readFile(dir.file("settings.xml.bad")), broken);
     }
-}
-
-// The entry starts the program where it stands, wherever its settings are kept.
-TEST_F(SettingsStoreTest, TheRunEntryNamesTheProgramsOwnFolder) {
-    SettingsStore store = load();
-    store.values.startonboot = "1";
-    store.Save();
-    EXPECT_EQ(runEntry.value, "\"C:\\Program Files\\Brisalune\\Brisalune.exe\" -s");
-}
-
-TEST_F(SettingsStoreTest, ReadsAttributesByElementWithTheLastOneWinning) {
-    runEntry.present = true;
     writeFile(dir.file("settings.xml"),
               "<anything><unit val=\"1\" other=\"0\" /><timeval timeval=\"abc\" /><days />"
               "<Days days=\"9\" /><days days=\"5\" /><days days=\"1\" /></anything>");
-    EXPECT_EQ(load().values, (Settings{"0", "abc", "1", "1"}));
+    SettingsStore store = load();
+    EXPECT_EQ(store.values, (Settings{"0", "abc", "1", "1"}));
+    store.values.startonboot = "1";
+    runEntry.present = false;
+    store.Save();
+    EXPECT_EQ(runEntry.value, "\"C:\\Program Files\\Brisalune\\Brisalune.exe\" -s");
 }
 
 // The list follows the city it shows through adds and removals, and is rewritten only when
