@@ -10,8 +10,6 @@
 namespace brisalune {
 namespace {
 
-using Names = std::vector<std::string>;
-
 // The names of the items that match the keyword, in catalogue order, joined by "|".
 template <typename Item>
 std::string matching(const CityCatalogue& catalogue, const std::vector<Item>& items,
@@ -35,7 +33,7 @@ CatalogueCountry& countryCoded(CityCatalogue& catalogue, const std::string& code
 }
 
 TEST(CityCatalogueData, DocumentsAreReadOnceInDocumentOrderUntilUnloaded) {
-    Names requests;  // the program's own documents, each request noted
+    std::vector<std::string> requests;  // the program's own documents, each request noted
     CityCatalogue catalogue([&](const std::string& name) {
         requests.push_back(name);
         return loadXmlResource(name);
@@ -51,7 +49,7 @@ TEST(CityCatalogueData, DocumentsAreReadOnceInDocumentOrderUntilUnloaded) {
     const CatalogueProvince* first = &andorra.provinces->front();
     catalogue.LoadProvinces(andorra);
     EXPECT_EQ(&andorra.provinces->front(), first);
-    EXPECT_EQ(requests, (Names{"IDR_countrylist", "IDR_ad"}));
+    EXPECT_EQ(requests, (std::vector<std::string>{"IDR_countrylist", "IDR_ad"}));
     CityCatalogue::UnloadProvinces(andorra);
     EXPECT_FALSE(andorra.provinces.has_value());
     catalogue.LoadProvinces(andorra);

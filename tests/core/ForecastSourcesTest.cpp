@@ -74,15 +74,12 @@ TEST(CurrentDays, StartFromTheFirstDayDatedTodayOrLater) {
     }
 }
 
-// An answer of the documented shape, three days: a frosty one, a wet one whose chance of
-// precipitation the service has not given, and a stormy one.
-std::string forecastAnswer(const std::string& daily, const std::string& unit =
-                                                         "\xC2\xB0"
-                                                         "F") {
-    return R"({"latitude":51.04,"longitude":-114.06,"generationtime_ms":0.05,)"
-           R"("utc_offset_seconds":-25200,"timezone":"America/Edmonton",)"
-           R"("timezone_abbreviation":"MST","elevation":1045.0,"daily_units":{"time":"iso8601",)"
-           R"("weather_code":"wmo code","temperature_2m_max":")" +
+// Three days: a frosty one, a wet one whose chance of precipitation the service has not given,
+// and a stormy one. The stand-in's answers carry the service's other fields.
+const std::string kDegree = "\xC2\xB0";
+
+std::string forecastAnswer(const std::string& daily, const std::string& unit = kDegree + "F") {
+    return R"({"daily_units":{"time":"iso8601","weather_code":"wmo code","temperature_2m_max":")" +
            unit + R"(","temperature_2m_min":")" + unit +
            R"(","precipitation_probability_max":"%"},"daily":{)" + daily + "}}";
 }
@@ -147,10 +144,7 @@ TEST(OpenMeteoAnswer, AnythingButTheDocumentedShapeGivesNoDayAndAReason) {
         {answerWith("[3,61,95]", "[3,61.5,95]"), "not a number in range"},
         {answerWith("[0,null,100]", "[0,null,101]"), "not a number in range"},
         {answerWith("2026-12-08", "2026-02-30"), "date that cannot be read"},
-        {forecastAnswer(kDaily,
-                        "\xC2\xB0"
-                        "C"),
-         "not in degrees Fahrenheit"},
+        {forecastAnswer(kDaily, kDegree + "C"), "not in degrees Fahrenheit"},
         {answerWith("[3,61,95]", "[null,61,95]"), "no day with weather"},
         // The parser and the document's end must not recurse on this.
         {std::string(300000, '[') + std::string(300000, ']'), "not a JSON object"},

@@ -29,8 +29,7 @@ const std::string kAnswer = R"(<?xml version="1.0"?>
 </weatherdata>
 )";
 
-TEST(ParseForecast, ReadsEveryForecastInDocumentOrderAndNothingOfCurrent) {
-    const ForecastList days = MsnSource::ParseForecast(kAnswer);
+TEST(ParseForecast, ReadsOnlyTheFirstSecondLevelElementsForecastsByExactNames) {
     // alert, low, high, skycodeday, skytextday, date, day, shortday, precip
     const ForecastList expected = {
         {false, 14, 28, 28, "Mostly Cloudy", "2026-12-05", "Saturday", "Sat", ""},
@@ -39,13 +38,11 @@ TEST(ParseForecast, ReadsEveryForecastInDocumentOrderAndNothingOfCurrent) {
         {false, 3, 18, 26, "Cloudy", "2026-12-08", "Tuesday", "Tue", "20"},
         {false, -2, 12, 32, "Sunny", "2026-12-09", "Wednesday", "Wed", "0"},
     };
-    EXPECT_EQ(days, expected);
-    // As the HTTP client hands over an answer with CR LF lines.
-    EXPECT_EQ(MsnSource::ParseForecast(answerText(answerText(kAnswer))), expected);
-}
-
-TEST(ParseForecast, ReadsOnlyTheFirstSecondLevelElementsForecastsByExactNames) {
     const std::pair<std::string, ForecastList> cases[] = {
+        // Every forecast in document order and nothing of current, also as the HTTP client
+        // hands over an answer with CR LF lines.
+        {kAnswer, expected},
+        {answerText(answerText(kAnswer)), expected},
         {"<w><a><forecast low='1'/></a><b><forecast low='2'/></b></w>",
          {{false, 1, 0, 0, "", "", "", "", ""}}},
         {"<w><weather><Forecast low='5'/><FORECAST/><forecast LOW='7' low='8' Date='x'/>"
@@ -70,7 +67,7 @@ TEST(ParseForecast, ReadsOnlyTheFirstSecondLevelElementsForecastsByExactNames) {
         {std::string("\xFF\xFE<\0w\0>\0", 8), {}},  // UTF-16, which is not read
     };
     for (const auto& [answer, days] : cases) {
-        EXPECT_EQ(MsnSource::ParseForecast(answer), days) << answer;
+        EXPECT_EQ(MsnSource::ParseForecast(answer), days) << answer.substr(0, 300);
     }
 }
 
